@@ -1,0 +1,180 @@
+#include "mml_compiler.h"
+
+#include <cstring>
+
+#include "ini_reader.h"
+#include "message_log.h"
+#include "messages.h"
+#include "platform.h"
+#include "quavert.h"
+#include "uException.h"
+
+using quavert::Format;
+using quavert::MessageLog;
+using quavert::OptionSet;
+
+namespace {
+
+std::string TrimControls(const std::string& s) {
+  size_t b = 0, e = s.size();
+  while (b < e && static_cast<uint8_t>(s[b]) <= 32) ++b;
+  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 32) --e;
+  return s.substr(b, e - b);
+}
+
+bool EndsWithSeparator(const std::string& s) {
+  return !s.empty() && (s.back() == '/' || s.back() == '\\');
+}
+
+}  // namespace
+
+TMmlCompiler::TMmlCompiler(const char* outputFileName, const char* mmlText, uint32_t startTime)
+    : StartTime(startTime),
+      OutputFileName(outputFileName ? outputFileName : ""),
+      Source(mmlText, mmlText ? std::strlen(mmlText) : 0) {
+  LibraryDir = platform::FolderOf(platform::LibraryPath());
+  if (!EndsWithSeparator(LibraryDir)) LibraryDir += '/';
+  for (auto& unit : Units) unit.DefaultLength = Master.Timebase;
+}
+
+void TMmlCompiler::LogHint(const std::string& message, bool withLine) const {
+  MessageLog::LogHint(message, withLine, LineNo);
+}
+
+void TMmlCompiler::ReadConfiguration() {
+  std::string ini;
+  if (!platform::ReadWholeFile(LibraryDir + "quavert.ini", ini)) return;
+  const std::string value = ReadIniValue(ini, "Path", "VoiceSearchPath");
+  VoiceSearchPaths = SplitText(value, ">");
+  for (size_t i = 0; i < VoiceSearchPaths.size();) {
+    std::string entry = TrimControls(VoiceSearchPaths[i]);
+    if (entry.empty()) {  // kept untouched, as the file has it
+      ++i;
+      continue;
+    }
+    if (!platform::IsAbsolutePath(entry)) entry = LibraryDir + entry;
+    if (!EndsWithSeparator(entry)) entry += '/';
+    if (platform::DirectoryExists(entry)) {
+      VoiceSearchPaths[i++] = entry;
+    } else {
+      MessageLog::LogFormat(msg::VoiceFolderMissing, entry.c_str());
+      VoiceSearchPaths.erase(VoiceSearchPaths.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+}
+
+void TMmlCompiler::Dispatch(uint8_t c) {
+  switch (c) {
+    case '#':
+      DirectiveLine();
+      break;
+    case 'a': case 'b': case 'c': case 'd': case 'e': case 'f': case 'g': case 'r':
+      NoteCommand(c);
+      break;
+    case 'l': case '<': case '>': case 'v': case 'q': case 'o': case 'P': case 'V': case 'U':
+    case 'K': case 'p': case 't': case 'T': case 'M': case 'G': case '@': case '$': case '"':
+    case '`':
+      UnitCommand(c);
+      break;
+    case '[':
+      RepeatOpen();
+      break;
+    case ':':
+      RepeatBreak();
+      break;
+    case ']':
+      RepeatClose();
+      break;
+    case '/':
+      CommentCommand();
+      break;
+    default:
+      DefaultBranch(c);
+      break;
+  }
+}
+
+void TMmlCompiler::MainLoop() {
+  try {
+    uint8_t c;
+    while (Source.ReadChar(c)) {
+      CurrentChar = c;
+      if (Events.Count() > EventLimit)
+        throw EQuavertError(Format(msg::EventLimit, static_cast<int>(EventLimit)));
+      Dispatch(c);
+    }
+  } catch (const EQuavertError& e) {
+    MessageLog::LogFormat(msg::ErrorWithLine, e.Message.c_str(), LineNo);
+    Failed = true;
+    ResultCode = crCompileError;
+  }
+}
+
+void TMmlCompiler::BuildAndSave() {
+  try {
+    CloseOpenSlurs();
+    TPtcopStream out, work;
+    WriteProject(out, work);
+    const std::string fileName = ApplyOutputExtension(OutputFileName);
+    if (!platform::WriteFileReplacing(fileName, out.Data.data(), out.Data.size())) {
+      MessageLog::LogFormat(msg::OutputFailed, fileName.c_str());
+      ResultCode = crSaveError;
+    } else if (!OptionSet(emoSuppressOutputNotice)) {
+      MessageLog::LogFormat(msg::OutputWritten, fileName.c_str());
+    }
+  } catch (const EQuavertError& e) {
+    MessageLog::LogLine(e.Message);
+    ResultCode = crCompileError;
+  }
+}
+
+int32_t TMmlCompiler::Run() {
+  if (!OptionSet(emoSuppressBanner)) {
+    MessageLog::LogLine("================================");
+    MessageLog::LogFormat("  quavert Ver.%s", quavert::VersionText().c_str());
+    MessageLog::LogLine("  MML to pxtone Collage compiler");
+    MessageLog::LogLine("================================");
+  }
+  ReadConfiguration();
+  MainLoop();
+  if (!Failed) BuildAndSave();
+  return ResultCode;
+}
+
+std::string ApplyOutputExtension(const std::string& name) {
+  // Find the last point or separator, walking whole characters so that the
+  // second byte of a double-byte character is never taken for a backslash.
+  size_t last = std::string::npos;
+  bool pointStartsName = false;  // the point found is first, or follows a separator
+  uint8_t previous = 0;          // previous character when single-byte, else 0
+  for (size_t i = 0; i < name.size(); ++i) {
+    const uint8_t c = static_cast<uint8_t>(name[i]);
+    if (IsLeadByte(c) && i + 1 < name.size()) {
+      ++i;
+      previous = 0;
+      continue;
+    }
+    if (c == '.' || c == '\\' || c == '/' || c == ':') {
+      last = i;
+      pointStartsName = i == 0 || previous == '\\' || previous == '/';
+    }
+    previous = c;
+  }
+  std::string result = name;
+  if (last != std::string::npos && name[last] == '.' && !pointStartsName) result.resize(last);
+  return result + ".ptcop";
+}
+
+int32_t CompileMml(const char* outputFileName, const char* mmlText) {
+  const uint32_t start = platform::MilliTimer();
+  MessageLog::Clear();
+  int32_t result;
+  {
+    TMmlCompiler compiler(outputFileName, mmlText, start);
+    result = compiler.Run();
+  }  // everything the compile made is released before the last line
+  if (!OptionSet(emoSuppressElapsedTime))
+    MessageLog::LogFormat(msg::ElapsedTime,
+                          static_cast<double>(platform::MilliTimer() - start) * 0.001);
+  return result;
+}

@@ -1,0 +1,34 @@
+// The few calls that depend on the operating system. Porting quavert means
+// rewriting platform.cpp alone.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Full path of the library's own file, or empty when it cannot be told.
+std::string LibraryPath();
+
+// Folder part of a path, ending with the separator ("" when there is none).
+std::string FolderOf(const std::string& path);
+
+// Whether the path is absolute on this platform.
+bool IsAbsolutePath(const std::string& path);
+
+// Milliseconds from an arbitrary origin; wraps at 2^32.
+uint32_t MilliTimer();
+
+// Existence tests; links are followed. A folder is not a file.
+bool DirectoryExists(const std::string& path);
+bool FileExists(const std::string& path);
+
+// Reads the whole file; false when it cannot be opened or read.
+bool ReadWholeFile(const std::string& path, std::string& out);
+
+// Replaces the file with the given bytes atomically: the bytes go to a
+// temporary file in the same folder, which is then renamed over the target.
+// On failure the target is untouched and no temporary file is left.
+bool WriteFileReplacing(const std::string& path, const void* data, size_t size);
+
+}  // namespace platform

@@ -1,0 +1,231 @@
+#include <string>
+
+#include "message_log.h"
+#include "messages.h"
+#include "mml_compiler.h"
+#include "uException.h"
+#include "wrapping.h"
+
+using quavert::Format;
+
+void SourceReader::ThrowExpansionLimit() {
+  throw EQuavertError(Format(msg::ExpansionLimit, static_cast<int>(kYieldLimit)));
+}
+
+std::vector<std::string> SplitText(const std::string& text, const std::string& delimiter) {
+  std::vector<std::string> pieces;
+  if (text.empty() || delimiter.empty()) {
+    if (!text.empty()) pieces.push_back(text);
+    return pieces;
+  }
+  size_t start = 0;
+  for (;;) {
+    const size_t at = text.find(delimiter, start);
+    if (at == std::string::npos) break;
+    pieces.push_back(text.substr(start, at - start));
+    start = at + delimiter.size();
+  }
+  pieces.push_back(text.substr(start));
+  return pieces;
+}
+
+void TMmlCompiler::CountLineBreak(uint8_t c) {
+  LineNo = wrap::Add(LineNo, 1);
+  if (c != '\r') return;
+  uint8_t next;
+  if (Source.ReadChar(next) && next != '\n') Source.UnreadChar();
+}
+
+bool TMmlCompiler::SkipBlanks() {
+  uint8_t c;
+  for (;;) {
+    if (!Source.ReadChar(c)) return false;
+    if (c == '\t' || c == ' ') continue;
+    if (c == '\n') {
+      LineNo = wrap::Add(LineNo, 1);
+      continue;
+    }
+    if (c == '\r') {
+      LineNo = wrap::Add(LineNo, 1);
+      if (!Source.ReadChar(c)) return false;
+      if (c != '\n') Source.UnreadChar();
+      continue;
+    }
+    Source.UnreadChar();
+    return true;
+  }
+}
+
+bool TMmlCompiler::ReadNumber(TMmlNumber& number) {
+  SkipBlanks();
+  uint8_t c;
+  uint8_t prefix = 0;
+  if (Source.ReadChar(c)) {
+    if (c == '%')
+      prefix = '%';
+    else
+      Source.UnreadChar();
+  }
+  bool negative = false;
+  if (Source.ReadChar(c)) {
+    if (c == '-')
+      negative = true;
+    else if (c != '+')
+      Source.UnreadChar();
+  }
+  int32_t value = 0;
+  bool anyDigit = false;
+  while (Source.ReadChar(c)) {
+    if (!IsDigit(c)) {
+      Source.UnreadChar();
+      break;
+    }
+    value = wrap::Add(wrap::Mul(value, 10), c - '0');
+    anyDigit = true;
+  }
+  if (negative) value = wrap::Neg(value);
+  if (!anyDigit) return false;
+  number.Prefix = prefix;
+  number.Value = value;
+  return true;
+}
+
+bool TMmlCompiler::ReadExpression(int32_t& result, bool asLength, int32_t defaultLength,
+                                  int32_t timebase) {
+  int32_t sum = 0;
+  int32_t count = 0;
+  bool subtract = false;
+  while (SkipBlanks()) {
+    TMmlNumber number;
+    const bool read = ReadNumber(number);
+    if (read) ++count;
+    int32_t term;
+    if (!asLength) {
+      if (!read) return false;
+      term = number.Value;
+    } else {
+      if (number.Value == 0)
+        term = defaultLength;
+      else if (number.Prefix != '%')
+        term = wrap::Div(wrap::Mul(timebase, 4), number.Value);
+      else
+        term = number.Value;
+      int32_t half = term;
+      uint8_t c;
+      while (Source.ReadChar(c)) {
+        if (c != '.') {
+          Source.UnreadChar();
+          break;
+        }
+        half /= 2;
+        term = wrap::Add(term, half);
+        ++count;
+      }
+    }
+    sum = subtract ? wrap::Sub(sum, term) : wrap::Add(sum, term);
+    if (!SkipBlanks()) break;
+    uint8_t op = 0;
+    Source.ReadChar(op);
+    if (op == '+' || op == '^') {
+      subtract = false;
+    } else if (op == '-') {
+      subtract = true;
+    } else {
+      Source.UnreadChar();
+      break;
+    }
+  }
+  if (count == 0) return false;
+  result = sum;
+  return true;
+}
+
+bool TMmlCompiler::ReadLength(int32_t& result, int32_t defaultLength, int32_t timebase) {
+  return ReadExpression(result, true, defaultLength, timebase);
+}
+
+bool TMmlCompiler::ReadNumberList() {
+  NumberList.Clear();
+  int32_t value;
+  while (ReadExpression(value, false, 0, 0)) {
+    NumberList.Add(value);
+    uint8_t c;
+    if (!Source.ReadChar(c)) break;
+    if (c != ',') {
+      Source.UnreadChar();
+      break;
+    }
+  }
+  return NumberList.Count() > 0;
+}
+
+void TMmlCompiler::SkipBlockComment() {
+  enum Class { kOther, kStar, kSlash };
+  Class previous = kOther;
+  uint8_t c;
+  while (CommentDepth > 0 && Source.ReadChar(c)) {
+    Class current;
+    if (c == '\n' || c == '\r') {
+      CountLineBreak(c);
+      current = previous;  // line breaks are transparent to the pairing
+    } else {
+      current = c == '*' ? kStar : c == '/' ? kSlash : kOther;
+    }
+    if (previous == kStar && current == kSlash)
+      --CommentDepth;
+    else if (previous == kSlash && current == kStar)
+      ++CommentDepth;
+    previous = current;
+  }
+}
+
+void TMmlCompiler::CommentCommand() {
+  uint8_t c;
+  if (!Source.ReadChar(c)) return;
+  if (c == '/') {
+    while (Source.ReadChar(c)) {
+      if (c == '\n' || c == '\r') {
+        CountLineBreak(c);
+        break;
+      }
+    }
+  } else if (c == '*') {
+    ++CommentDepth;
+    SkipBlockComment();
+    if (CommentDepth > 0) LogHint(msg::CommentNotClosed, true);
+  }
+  // any other byte is dropped together with the '/'
+}
+
+void TMmlCompiler::DefaultBranch(uint8_t c) {
+  switch (c) {
+    case '\t':
+    case ' ':
+    case '|':
+      return;
+    case '\n':
+    case '\r':
+      CountLineBreak(c);
+      return;
+    default:
+      break;
+  }
+  if (IsDigit(c)) {
+    Source.UnreadChar();
+    ReadNumberList();
+    if (NumberList.Count() >= 2)
+      LogHint(Format(msg::StrayNumberList, NumberList.Items(0)), true);
+    else if (NumberList.Count() == 1)
+      LogHint(Format(msg::StrayNumber, NumberList.Items(0)), true);
+    NumberList.Clear();
+    return;
+  }
+  uint8_t second;
+  if (IsLeadByte(c) && Source.ReadChar(second)) {
+    const char text[3] = {static_cast<char>(c), static_cast<char>(second), '\0'};
+    LogHint(Format(msg::SkipDoubleByte, text), true);
+    return;
+  }
+  const char text[2] = {static_cast<char>(c), '\0'};
+  LogHint(Format(msg::CannotInterpret, text), true);
+}

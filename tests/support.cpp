@@ -1,0 +1,213 @@
+#include "support.h"
+
+#include <gtest/gtest.h>
+#include <iconv.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace qt {
+
+std::string Sjis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    ADD_FAILURE() << "iconv cannot convert to CP932";
+    return {};
+  }
+  std::string in = utf8;
+  std::string out(in.size() * 2 + 4, '\0');
+  char* inp = in.data();
+  size_t inLeft = in.size();
+  char* outp = out.data();
+  size_t outLeft = out.size();
+  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1))
+    ADD_FAILURE() << "not convertible to CP932: " << utf8;
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream ss;
+  ss << in.rdbuf();
+  return ss.str();
+}
+
+void WriteFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  ASSERT_TRUE(out.good()) << path;
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0;
+}
+
+TempDir::TempDir() {
+  std::string tmpl = (std::filesystem::temp_directory_path() / "quavert-test-XXXXXX").string();
+  if (mkdtemp(tmpl.data()) == nullptr) ADD_FAILURE() << "mkdtemp failed";
+  path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(path_, ec);
+}
+
+std::string Log() {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    QuavertGetErrorMessage(buffer.data(), static_cast<int32_t>(buffer.size() - 1));
+    const size_t n = std::strlen(buffer.data());
+    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 4);
+  }
+}
+
+std::vector<std::string> LogLines() {
+  const std::string text = Log();
+  std::vector<std::string> lines;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    const size_t end = text.find("\r\n", pos);
+    if (end == std::string::npos) {
+      ADD_FAILURE() << "log text not ended by CR LF";
+      lines.push_back(text.substr(pos));
+      break;
+    }
+    lines.push_back(text.substr(pos, end - pos));
+    pos = end + 2;
+  }
+  return lines;
+}
+
+Outcome Compile(const std::string& mml, int32_t options) {
+  TempDir dir;
+  QuavertSetErrorMessageOptions(options);
+  Outcome o;
+  const std::string out = dir / "out.mml";
+  o.result = QuavertCompile(out.c_str(), mml.c_str());
+  o.lines = LogLines();
+  const std::string file = dir / "out.ptcop";
+  o.written = PathExists(file);
+  if (o.written) o.file = ReadFileBytes(file);
+  return o;
+}
+
+std::ostream& operator<<(std::ostream& os, const Event& e) {
+  return os << "{" << e.clock << ", u" << e.unit << ", k" << e.kind << ", " << e.value << "}";
+}
+
+int32_t Int32At(const std::string& b, size_t at) {
+  uint32_t v = 0;
+  for (size_t i = 0; i < 4; ++i) v |= static_cast<uint32_t>(static_cast<uint8_t>(b.at(at + i))) << (8 * i);
+  return static_cast<int32_t>(v);
+}
+
+float FloatAt(const std::string& b, size_t at) {
+  const int32_t bits = Int32At(b, at);
+  float f;
+  std::memcpy(&f, &bits, 4);
+  return f;
+}
+
+std::string Le32(int32_t v) {
+  const uint32_t u = static_cast<uint32_t>(v);
+  return std::string{static_cast<char>(u), static_cast<char>(u >> 8), static_cast<char>(u >> 16),
+                     static_cast<char>(u >> 24)};
+}
+
+std::string Le16(int v) { return std::string{static_cast<char>(v), static_cast<char>(v >> 8)}; }
+
+std::string LeFloat(float v) {
+  int32_t bits;
+  std::memcpy(&bits, &v, 4);
+  return Le32(bits);
+}
+
+const Chunk* Project::Find(const std::string& tag, size_t nth) const {
+  for (const Chunk& c : chunks)
+    if (c.tag == tag && nth-- == 0) return &c;
+  return nullptr;
+}
+
+size_t Project::CountOf(const std::string& tag) const {
+  size_t n = 0;
+  for (const Chunk& c : chunks) n += c.tag == tag;
+  return n;
+}
+
+namespace {
+
+// Reads a variable-length value of up to five 7-bit groups.
+int32_t ReadVar(const std::string& b, size_t& pos) {
+  uint32_t v = 0;
+  for (int shift = 0; shift < 35; shift += 7) {
+    const uint8_t byte = static_cast<uint8_t>(b.at(pos++));
+    v |= static_cast<uint32_t>(byte & 0x7F) << shift;
+    if ((byte & 0x80) == 0) return static_cast<int32_t>(v);
+  }
+  ADD_FAILURE() << "variable-length value longer than five bytes";
+  return static_cast<int32_t>(v);
+}
+
+}  // namespace
+
+Project ParseProject(const std::string& b) {
+  Project p;
+  if (b.size() < 20) {
+    ADD_FAILURE() << "project too short: " << b.size();
+    return p;
+  }
+  p.signature = b.substr(0, 16);
+  p.version = Int32At(b, 16);
+  size_t pos = 20;
+  while (pos < b.size()) {
+    if (pos + 12 > b.size()) {
+      ADD_FAILURE() << "truncated chunk header at " << pos;
+      return p;
+    }
+    Chunk c;
+    c.tag = b.substr(pos, 8);
+    c.size = Int32At(b, pos + 8);
+    pos += 12;
+    if (c.tag == "Event V5") {
+      const size_t start = pos;
+      const int32_t count = Int32At(b, pos);
+      pos += 4;
+      uint32_t clock = 0;
+      for (int32_t i = 0; i < count; ++i) {
+        clock += static_cast<uint32_t>(ReadVar(b, pos));
+        Event e{};
+        e.clock = static_cast<int32_t>(clock);
+        e.unit = static_cast<uint8_t>(b.at(pos++));
+        e.kind = static_cast<uint8_t>(b.at(pos++));
+        e.value = ReadVar(b, pos);
+        p.events.push_back(e);
+      }
+      c.body = b.substr(start, pos - start);
+    } else {
+      if (c.size < 0 || pos + static_cast<size_t>(c.size) > b.size()) {
+        ADD_FAILURE() << "chunk " << c.tag << " overruns the file";
+        return p;
+      }
+      c.body = b.substr(pos, static_cast<size_t>(c.size));
+      pos += static_cast<size_t>(c.size);
+    }
+    p.chunks.push_back(c);
+    if (c.tag == "pxtoneND") {
+      EXPECT_EQ(pos, b.size()) << "bytes after the end chunk";
+      break;
+    }
+  }
+  return p;
+}
+
+}  // namespace qt
