@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <gtest/gtest.h>
+#include <dlfcn.h>
 #include <iconv.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -61,18 +62,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
-std::string Log() {
-  std::vector<char> buffer(1 << 16);
-  for (;;) {
-    QuavertGetErrorMessage(buffer.data(), static_cast<int32_t>(buffer.size() - 1));
-    const size_t n = std::strlen(buffer.data());
-    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
-    buffer.resize(buffer.size() * 4);
-  }
-}
+namespace {
 
-std::vector<std::string> LogLines() {
-  const std::string text = Log();
+std::vector<std::string> SplitLog(const std::string& text) {
   std::vector<std::string> lines;
   size_t pos = 0;
   while (pos < text.size()) {
@@ -87,6 +79,46 @@ std::vector<std::string> LogLines() {
   }
   return lines;
 }
+
+std::string FetchLog(void (*get)(char*, int32_t)) {
+  std::vector<char> buffer(1 << 16);
+  for (;;) {
+    get(buffer.data(), static_cast<int32_t>(buffer.size() - 1));
+    const size_t n = std::strlen(buffer.data());
+    if (n < buffer.size() - 1) return std::string(buffer.data(), n);
+    buffer.resize(buffer.size() * 4);
+  }
+}
+
+}  // namespace
+
+std::string Log() { return FetchLog(QuavertGetErrorMessage); }
+
+std::vector<std::string> LogLines() { return SplitLog(Log()); }
+
+LibraryCopy::LibraryCopy(const std::string& folder) {
+  const std::string copy = folder + "/libquavertc.so";
+  std::filesystem::copy_file(std::string(QUAVERT_BIN_DIR) + "/libquavertc.so", copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  handle_ = dlopen(copy.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (handle_ == nullptr) {
+    ADD_FAILURE() << "dlopen: " << dlerror();
+    return;
+  }
+  Compile = reinterpret_cast<int32_t (*)(const char*, const char*)>(dlsym(handle_, "QuavertCompile"));
+  GetErrorMessage = reinterpret_cast<void (*)(char*, int32_t)>(dlsym(handle_, "QuavertGetErrorMessage"));
+  GetVersionString = reinterpret_cast<void (*)(char*, int32_t)>(dlsym(handle_, "QuavertGetVersionString"));
+  SetErrorMessageOptions =
+      reinterpret_cast<void (*)(int32_t)>(dlsym(handle_, "QuavertSetErrorMessageOptions"));
+  if (!Compile || !GetErrorMessage || !GetVersionString || !SetErrorMessageOptions)
+    ADD_FAILURE() << "an export is missing from the library copy";
+}
+
+LibraryCopy::~LibraryCopy() {
+  if (handle_ != nullptr) dlclose(handle_);
+}
+
+std::vector<std::string> LibraryCopy::LogLines() const { return SplitLog(FetchLog(GetErrorMessage)); }
 
 Outcome Compile(const std::string& mml, int32_t options) {
   TempDir dir;

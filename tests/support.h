@@ -81,4 +81,24 @@ std::string Le32(int32_t v);
 std::string Le16(int v);
 std::string LeFloat(float v);
 
+// A private copy of the library in a folder of its own, loaded beside the
+// linked one: its configuration file and voice folder are the test's alone.
+class LibraryCopy {
+ public:
+  explicit LibraryCopy(const std::string& folder);  // copies libquavertc.so into folder
+  ~LibraryCopy();
+  LibraryCopy(const LibraryCopy&) = delete;
+  LibraryCopy& operator=(const LibraryCopy&) = delete;
+
+  int32_t (*Compile)(const char*, const char*) = nullptr;
+  void (*GetErrorMessage)(char*, int32_t) = nullptr;
+  void (*GetVersionString)(char*, int32_t) = nullptr;
+  void (*SetErrorMessageOptions)(int32_t) = nullptr;
+
+  std::vector<std::string> LogLines() const;
+
+ private:
+  void* handle_ = nullptr;
+};
+
 }  // namespace qt
