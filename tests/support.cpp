@@ -7,7 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -120,7 +122,21 @@ LibraryCopy::~LibraryCopy() {
 
 std::vector<std::string> LibraryCopy::LogLines() const { return SplitLog(FetchLog(GetErrorMessage)); }
 
+namespace {
+
+// With QUAVERT_SAVE_SOURCES set to a folder, every compiled text is kept
+// there: the fuzzers' seed corpus is made of the tests' sources.
+void SaveSource(const std::string& mml) {
+  const char* folder = std::getenv("QUAVERT_SAVE_SOURCES");
+  if (folder == nullptr || *folder == '\0') return;
+  const size_t hash = std::hash<std::string>{}(mml);
+  WriteFileBytes(std::string(folder) + "/" + std::to_string(hash) + ".mml", mml);
+}
+
+}  // namespace
+
 Outcome Compile(const std::string& mml, int32_t options) {
+  SaveSource(mml);
   TempDir dir;
   QuavertSetErrorMessageOptions(options);
   Outcome o;
