@@ -1,4 +1,7 @@
+#include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "message_log.h"
 #include "messages.h"
@@ -58,7 +61,12 @@ OggInfo ScanOgg(const std::string& d) {
     if (flags & 2) {
       for (size_t s = 0; s < segments; ++s) {
         const size_t len = static_cast<uint8_t>(d[table + s]);
-        if (body + len > d.size()) break;
+        if (body + len > d.size()) {
+          // A segment cut off by the end of the file ends the scan: its bytes
+          // are no page header.
+          body = d.size();
+          break;
+        }
         if (len >= 16 && d.compare(body, 7, "\x01vorbis") == 0) {
           info.HasVorbisHeader = true;
           info.Channels = static_cast<uint8_t>(d[body + 11]);
@@ -83,13 +91,22 @@ std::string VoiceNameOfFile(const std::string& path) {
   return name;
 }
 
+// A chunk's size field must hold the file and the largest header (28 bytes).
+constexpr size_t kLargestVoiceFile = static_cast<size_t>(INT32_MAX - 28);
+
 void WriteFileVoice(TPtcopStream& out, TPtcopStream& work, const TPtcopAssignVoice& voice) {
+  // Refuse a file too large to embed before reading it all into memory.
+  std::error_code ec;
+  const uintmax_t onDisk = std::filesystem::file_size(voice.FileName, ec);
+  if (!ec && onDisk > kLargestVoiceFile)
+    throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
   if (!platform::ReadWholeFile(voice.FileName, work.Data))
     throw EQuavertError(Format(msg::VoiceUnreadable, voice.FileName.c_str()));
   work.Seek(0);
   const std::string& d = work.Data;
   const size_t size = d.size();
-  if (size < 12) throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
+  if (size < 12 || size > kLargestVoiceFile)
+    throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
   const int32_t fileSize = static_cast<int32_t>(size);
 
   if (d.compare(0, 8, "PTVOICE-") == 0) {
