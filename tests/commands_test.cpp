@@ -93,6 +93,7 @@ TEST(Commands, OneShotOctave) {
 TEST(Commands, DefaultLength) {
   Check({
       {"l8 c c", Cat({Note(0, C5, 192), Note(240, C5, 192)})},
+      {"l8 l4 c c", Cat({Note(0, C5), Note(480, C5)})},
       {"l8. c c", Cat({Note(0, C5, 288), Note(360, C5, 288)})},
       {"l%96 c c", Cat({Note(0, C5, 76), Note(96, C5, 76)})},
       {"l4^8 c c", Cat({Note(0, C5, 576), Note(720, C5, 576)})},
@@ -170,6 +171,7 @@ TEST(Commands, PanVolumeVoiceGroup) {
       {"PT-20", Ev(0, kPanTime, -20)},
       {"PT\n5", Ev(0, kPanTime, 5)},
       {"PT c", Note(0, C5)},
+      {"PT", {}},
       {"V100", Ev(0, kVolume, 100)},
       {"V1-2", Ev(0, kVolume, -1)},
       {"V c", Note(0, C5)},
