@@ -3,6 +3,7 @@
 // Expected bytes are built here from the chunk layouts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <initializer_list>
@@ -568,6 +569,54 @@ TEST(VoiceEmbed, RefusalAfterGoodVoicesWritesNoFile) {
   ExpectBuildError("#voice " + kFixtures + "/sine.ptvoice\n#voice@3 " + (dir / "bad.wav") +
                        "\nc d e",
                    Sjis(U8(u8"このWAVEには対応していません。")));
+}
+
+// The bundled example song, compiled from its own folder as its README
+// says: its units play the pxtone voices, the sample and the noises beside it.
+TEST(VoiceEmbed, ExampleSongCarriesItsVoices) {
+  const std::filesystem::path examples =
+      std::filesystem::path(kFixtures).parent_path().parent_path() / "examples";
+  const std::string mml = ReadFileBytes((examples / "song.mml").string());
+  ASSERT_FALSE(mml.empty());
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(examples);
+  const Outcome o = Compile(mml);
+  std::filesystem::current_path(before);
+  ASSERT_EQ(o.result, crOk);
+  for (const std::string& line : o.lines)
+    EXPECT_EQ(line.find(Sjis(U8(u8"[ヒント]"))), std::string::npos) << line;
+  const Project p = ParseProject(o.file);
+  std::vector<std::string> kinds;
+  for (const Chunk& c : p.chunks)
+    if (c.tag.compare(0, 4, "mate") == 0) kinds.push_back(c.tag);
+  const std::vector<std::string> expected = {"matePTV ", "mateOGGV", "matePTV ",
+                                             "matePTN ", "matePTN ", "matePTN "};
+  EXPECT_EQ(kinds, expected);
+  // each unit selects a voice at its start; the drums play the noises
+  const int melodic[] = {0, 1, 2};
+  for (int unit : melodic) {
+    SCOPED_TRACE(unit);
+    EXPECT_NE(std::find(p.events.begin(), p.events.end(), Event{0, unit, 12, unit}),
+              p.events.end());
+  }
+  std::vector<int32_t> drumVoices;
+  for (const Event& e : p.events)
+    if (e.unit >= 3 && e.kind == 12) drumVoices.push_back(e.value);
+  EXPECT_NE(std::find(drumVoices.begin(), drumVoices.end(), 3), drumVoices.end());
+  EXPECT_NE(std::find(drumVoices.begin(), drumVoices.end(), 4), drumVoices.end());
+  EXPECT_NE(std::find(drumVoices.begin(), drumVoices.end(), 5), drumVoices.end());
+  for (int32_t v : drumVoices) EXPECT_GE(v, 3);
+  // the song ends after nine measures, and every unit plays into the ninth
+  const int32_t measure = 4 * 480;
+  EXPECT_EQ(Int32At(p.Find("MasterV5")->body, 11), 9 * measure);
+  for (int unit = 0; unit < 5; ++unit) {
+    SCOPED_TRACE(unit);
+    int32_t lastOn = -1;
+    for (const Event& e : p.events)
+      if (e.unit == unit && e.kind == 1) lastOn = e.clock;
+    EXPECT_GE(lastOn, 8 * measure);
+    EXPECT_LT(lastOn, 9 * measure);
+  }
 }
 
 }  // namespace
