@@ -1,5 +1,6 @@
 // quavert: compiles one MML file into a pxtone Collage project beside it and
 // prints the compiler's message log.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,20 +24,30 @@ std::string FormatText(const char* format, const std::string& argument) {
 
 bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
-// The MML name with its extension replaced by ".ptcop". The second byte of a
-// double-byte character is never taken for a separator.
+// The MML name with its extension replaced by ".ptcop", by the library's own
+// rule: a point that starts a file name ("dir/.mml") is no extension. Cutting
+// there would hand the library ".ptcop", which it would write as
+// ".ptcop.ptcop". The second byte of a double-byte character is never taken
+// for a separator.
 std::string OutputNameOf(const std::string& name) {
   size_t last = std::string::npos;
+  bool pointStartsName = false;
+  unsigned char previous = 0;  // previous character when single-byte, else 0
   for (size_t i = 0; i < name.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(name[i]);
     if (IsLeadByte(c) && i + 1 < name.size()) {
       ++i;
+      previous = 0;
       continue;
     }
-    if (c == '.' || c == '\\' || c == '/' || c == ':') last = i;
+    if (c == '.' || c == '\\' || c == '/' || c == ':') {
+      last = i;
+      pointStartsName = i == 0 || previous == '\\' || previous == '/';
+    }
+    previous = c;
   }
   std::string result = name;
-  if (last != std::string::npos && name[last] == '.') result.resize(last);
+  if (last != std::string::npos && name[last] == '.' && !pointStartsName) result.resize(last);
   return result + ".ptcop";
 }
 
