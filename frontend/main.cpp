@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,26 @@ std::string FetchLog() {
   }
 }
 
+// Reads, compiles and prints; returns the exit status.
+int CompileFile(const std::string& fileName, bool wait) {
+  std::string data;
+  if (!ReadFile(fileName, data)) {
+    PrintLine(std::string(msg::ErrorPrefix) + FormatText(msg::CannotOpenFile, fileName));
+    return 1;
+  }
+  const int32_t result = QuavertCompile(OutputNameOf(fileName).c_str(), JoinLines(data).c_str());
+  PrintLine(FetchLog());
+  if (wait && result != crOk) {
+    PrintLine(msg::PressEnter);
+    std::fflush(stdout);
+    char line[256];
+    // A closed standard input ends the wait at once.
+    while (std::fgets(line, sizeof line, stdin) != nullptr && std::strchr(line, '\n') == nullptr) {
+    }
+  }
+  return result;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -115,20 +136,11 @@ int main(int argc, char** argv) {
     fileName = first;
   }
 
-  std::string data;
-  if (!ReadFile(fileName, data)) {
-    PrintLine(std::string(msg::ErrorPrefix) + FormatText(msg::CannotOpenFile, fileName));
+  try {
+    return CompileFile(fileName, wait);
+  } catch (const std::exception& e) {
+    // Out of memory for a huge file, say: reported like an unreadable file.
+    PrintLine(std::string(msg::ErrorPrefix) + e.what());
     return 1;
   }
-  const int32_t result = QuavertCompile(OutputNameOf(fileName).c_str(), JoinLines(data).c_str());
-  PrintLine(FetchLog());
-  if (wait && result != crOk) {
-    PrintLine(msg::PressEnter);
-    std::fflush(stdout);
-    char line[256];
-    // A closed standard input ends the wait at once.
-    while (std::fgets(line, sizeof line, stdin) != nullptr && std::strchr(line, '\n') == nullptr) {
-    }
-  }
-  return result;
 }
