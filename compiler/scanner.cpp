@@ -222,9 +222,14 @@ void TMmlCompiler::DefaultBranch(uint8_t c) {
   }
   uint8_t second;
   if (IsLeadByte(c) && Source.ReadChar(second)) {
-    const char text[3] = {static_cast<char>(c), static_cast<char>(second), '\0'};
-    LogHint(Format(msg::SkipDoubleByte, text), true);
-    return;
+    // A line end is never the second half of a character: taking it would
+    // lose the line from the count and put a line break into the hint.
+    if (second != '\n' && second != '\r') {
+      const char text[3] = {static_cast<char>(c), static_cast<char>(second), '\0'};
+      LogHint(Format(msg::SkipDoubleByte, text), true);
+      return;
+    }
+    Source.UnreadChar();
   }
   const char text[2] = {static_cast<char>(c), '\0'};
   LogHint(Format(msg::CannotInterpret, text), true);

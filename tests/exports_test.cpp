@@ -13,6 +13,8 @@ using namespace qt;
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
 const std::string kRule = "================================";
 
 // Code page 932 bytes of a UTF-8 literal.
@@ -73,6 +75,14 @@ TEST(Exports, EmptySourceLogUnderEachOptionWord) {
     EXPECT_EQ(i, lines.size());
     EXPECT_TRUE(PathExists(dir / "song.ptcop"));
   }
+}
+
+TEST(Exports, DirectiveEchoOption) {
+  const Lines echo = {"title=abc"};
+  EXPECT_EQ(Compile("#title abc", 1 | 4 | 8).lines, echo);
+  EXPECT_EQ(Compile("#title abc", 16 | 1 | 4 | 8).lines, echo);
+  EXPECT_EQ(Compile("#title abc", 2).lines.size(), 6u);  // banner, output, elapsed
+  EXPECT_TRUE(Compile("#title abc", 15).lines.empty());
 }
 
 TEST(Exports, NullArgumentsAreAnEmptySourceAndAnEmptyName) {

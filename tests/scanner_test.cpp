@@ -125,6 +125,10 @@ TEST(Scanner, BytesWithoutMeaning) {
       {"\xE0\x40\xFC\xFC", {Skipped("\xE0\x40", 1), Skipped("\xFC\xFC", 1)}},
       {"\x9F!", {Skipped("\x9F!", 1)}},
       {"\x82", {Cannot("\x82", 1)}},          // a lead byte at the very end
+      // A lead byte before a line end stands alone; the line end is counted.
+      {"\x82\n!", {Cannot("\x82", 1), Cannot("!", 2)}},
+      {"\x82\r!", {Cannot("\x82", 1), Cannot("!", 2)}},
+      {"\x82\r\n!", {Cannot("\x82", 1), Cannot("!", 2)}},
       {"!\xFC", {Cannot("!", 1), Cannot("\xFC", 1)}},
       {"%", {Cannot("%", 1)}},                // not read as a format again
   };
