@@ -1,8 +1,7 @@
 // The four exports, the message log and its options, seen from a caller.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstring>
+#include <climits>
 #include <filesystem>
 #include <regex>
 #include <string_view>
