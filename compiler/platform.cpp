@@ -47,21 +47,23 @@ bool DirectoryExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+// Only regular files count: a device such as /dev/zero would never end, and
+// opening a FIFO would wait for a writer.
 bool FileExists(const std::string& path) {
   struct stat st{};
-  return stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat st{};
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
     return false;
   }
   std::string data;
-  if (S_ISREG(st.st_mode)) data.reserve(static_cast<size_t>(st.st_size));
+  data.reserve(static_cast<size_t>(st.st_size));
   char chunk[65536];
   for (;;) {
     const ssize_t n = read(fd, chunk, sizeof chunk);
@@ -105,9 +107,12 @@ mode_t NewFileMode(const std::string& path) {
 
 bool WriteFileReplacing(const std::string& path, const void* data, size_t size) {
   if (path.empty() || path.back() == '/') return false;
-  std::vector<char> temp(path.begin(), path.end());
-  static const char kSuffix[] = ".tmp-XXXXXX";
-  temp.insert(temp.end(), kSuffix, kSuffix + sizeof kSuffix);  // with its NUL
+  // A short name of its own, so that a target name near the length limit
+  // still has room for its temporary beside it.
+  const std::string folder = FolderOf(path);
+  std::vector<char> temp(folder.begin(), folder.end());
+  static const char kName[] = ".quavert-XXXXXX";
+  temp.insert(temp.end(), kName, kName + sizeof kName);  // with its NUL
   const int fd = mkostemp(temp.data(), O_CLOEXEC);
   if (fd < 0) return false;
   bool ok = WriteAll(fd, static_cast<const char*>(data), size);

@@ -1,6 +1,7 @@
 // The voice, voice name and unit name tables: slot numbering, the search
 // for voice files, the settings each voice takes, and the table limits.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <unistd.h>
 
@@ -259,6 +260,10 @@ TEST(VoiceTables, MissingFilesStopTheCompile) {
   ExpectError("#voice@3  \t", NotFound(""), 1);
   ExpectError("#voice " + (dir / "folder"), NotFound(dir / "folder"), 1);
   ExpectError("#voice " + (dir / "x.ptvoice") + " // c", NotFound((dir / "x.ptvoice") + " // c"), 1);
+  // Only regular files are voices: a device would never end, a FIFO would block.
+  ExpectError("#voice /dev/zero", NotFound("/dev/zero"), 1);
+  ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+  ExpectError("#voice " + (dir / "pipe"), NotFound(dir / "pipe"), 1);
 }
 
 // ---------------------------------------------------------------- settings

@@ -304,6 +304,17 @@ TEST(WriterSave, ReplacesAnExistingFileWholly) {
   EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"song.ptcop"});
 }
 
+TEST(WriterSave, NameNearTheLengthLimitIsSaved) {
+  // The temporary file beside the target must not need a longer name.
+  TempDir dir;
+  const std::string stem = dir / std::string(249, 'a');  // 249 + ".ptcop" = 255 bytes
+  QuavertSetErrorMessageOptions(15);
+  EXPECT_EQ(QuavertCompile((stem + ".mml").c_str(), "c"), 0);
+  EXPECT_TRUE(LogLines().empty());
+  EXPECT_EQ(ReadFileBytes(stem + ".ptcop"), Compile("c").file);
+  EXPECT_EQ(Entries(dir.Path()).size(), 1u);
+}
+
 TEST(WriterSave, DirectoryInTheWayIsLeftAlone) {
   TempDir dir;
   std::filesystem::create_directory(dir / "song.ptcop");
