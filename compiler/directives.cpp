@@ -99,8 +99,8 @@ void TMmlCompiler::DirectiveLine() {
   while (e > b && static_cast<uint8_t>(raw[e - 1]) <= 0x20) --e;
   const std::string value = raw.substr(b, e - b);
 
-  if (!value.empty() && !quavert::OptionSet(emoSuppressDirectiveEcho))
-    MessageLog::LogFormat("%s=%s", name.c_str(), value.c_str());
+  if (!value.empty() && !quavert::OptionSet(emoSuppressDirectiveEcho) && MessageLog::Accepts())
+    MessageLog::LogEcho(name + "=" + value);
 
   const int id = FindDirective(name);
   if (id >= 0) {
@@ -110,8 +110,7 @@ void TMmlCompiler::DirectiveLine() {
   const std::vector<std::string> pieces = SplitText(name, "@");
   const int base = FindDirective(pieces.front());
   if (base < 0) {
-    LogHint(Format(msg::UnknownDirective, pieces.front().c_str(), quavert::VersionText().c_str()),
-            true);
+    LogHint(true, msg::UnknownDirective, pieces.front().c_str(), quavert::VersionText().c_str());
     return;
   }
   int32_t n = 0;

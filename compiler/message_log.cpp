@@ -15,6 +15,21 @@ namespace quavert {
 
 namespace {
 std::vector<std::string> gLog;
+size_t gRepeatableBytes = 0;  // hints and echoes of this compile
+bool gFloodNoted = false;
+
+// Appends a hint or echo while the budget lasts.
+void LogRepeatable(std::string text) {
+  if (gRepeatableBytes >= MessageLog::RepeatableLimit) {
+    if (!gFloodNoted) {
+      gFloodNoted = true;
+      gLog.push_back(Format(msg::HintNoLine, msg::LogFlooded));
+    }
+    return;
+  }
+  gRepeatableBytes += text.size() + 2;
+  gLog.push_back(std::move(text));
+}
 int32_t gOptions = 0;
 std::string gVersionText;
 }  // namespace
@@ -41,7 +56,15 @@ std::string Format(const char* format, ...) {
   return out;
 }
 
-void MessageLog::Clear() { gLog.clear(); }
+void MessageLog::Clear() {
+  gLog.clear();
+  gRepeatableBytes = 0;
+  gFloodNoted = false;
+}
+
+bool MessageLog::Accepts() { return gRepeatableBytes < RepeatableLimit || !gFloodNoted; }
+
+void MessageLog::LogEcho(const std::string& text) { LogRepeatable(text); }
 
 void MessageLog::LogLine(std::string text) { gLog.push_back(std::move(text)); }
 
@@ -54,9 +77,9 @@ void MessageLog::LogFormat(const char* format, ...) {
 
 void MessageLog::LogHint(const std::string& message, bool withLine, int32_t lineNo) {
   if (withLine)
-    LogFormat(msg::HintWithLine, message.c_str(), lineNo);
+    LogRepeatable(Format(msg::HintWithLine, message.c_str(), lineNo));
   else
-    LogFormat(msg::HintNoLine, message.c_str());
+    LogRepeatable(Format(msg::HintNoLine, message.c_str()));
 }
 
 const std::vector<std::string>& MessageLog::Lines() { return gLog; }

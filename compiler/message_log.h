@@ -19,6 +19,13 @@ class MessageLog {
   static void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
   // "[ヒント] %s (%d行目)" with the line, or "[ヒント] %s" without it.
   static void LogHint(const std::string& message, bool withLine, int32_t lineNo);
+  // A directive's echo line.
+  static void LogEcho(const std::string& text);
+  // Hints and echoes can repeat without end inside repeats, so the log takes
+  // at most RepeatableLimit bytes of them in one compile and then says once
+  // that it takes no more. Callers test Accepts() before formatting one.
+  static constexpr size_t RepeatableLimit = 1 << 20;
+  static bool Accepts();
   static const std::vector<std::string>& Lines();
   // The lines in order, each followed by CR LF.
   static std::string Text();

@@ -1,5 +1,6 @@
 #include "mml_compiler.h"
 
+#include <cstdarg>
 #include <cstring>
 
 #include "ini_reader.h"
@@ -37,7 +38,12 @@ TMmlCompiler::TMmlCompiler(const char* outputFileName, const char* mmlText, uint
   for (auto& unit : Units) unit.DefaultLength = Master.Timebase;
 }
 
-void TMmlCompiler::LogHint(const std::string& message, bool withLine) const {
+void TMmlCompiler::LogHint(bool withLine, const char* format, ...) const {
+  if (!MessageLog::Accepts()) return;
+  va_list args;
+  va_start(args, format);
+  const std::string message = quavert::FormatV(format, args);
+  va_end(args);
   MessageLog::LogHint(message, withLine, LineNo);
 }
 

@@ -120,7 +120,9 @@ class TMmlCompiler {
   int32_t VoiceOptions = 2;
 
   // --- log helpers ---
-  void LogHint(const std::string& message, bool withLine) const;
+  // A hint formatted from format and its arguments; nothing is formatted once
+  // the log takes no more hints.
+  void LogHint(bool withLine, const char* format, ...) const __attribute__((format(printf, 3, 4)));
 
   // --- scanner (scanner.cpp) ---
   bool SkipBlanks();

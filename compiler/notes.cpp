@@ -139,7 +139,8 @@ void TMmlCompiler::CloseOpenSlurs() {
   for (int32_t u = 0; u < UnitCount; ++u) {
     TMmlUnitInfo& unit = Units[static_cast<size_t>(u)];
     if (unit.SlurEvents.Empty()) continue;
-    LogHint(Format(msg::SlurNotClosed, u), false);
+    // At most one a unit, and never cut off by a flood of earlier hints.
+    quavert::MessageLog::LogFormat(msg::HintNoLine, Format(msg::SlurNotClosed, u).c_str());
     CurrentUnit = u;
     NoteKey = unit.LastNoteKey;
     NoteGate = unit.LastNoteGate;

@@ -192,7 +192,7 @@ void TMmlCompiler::CommentCommand() {
   } else if (c == '*') {
     ++CommentDepth;
     SkipBlockComment();
-    if (CommentDepth > 0) LogHint(msg::CommentNotClosed, true);
+    if (CommentDepth > 0) LogHint(true, "%s", msg::CommentNotClosed);
   }
   // any other byte is dropped together with the '/'
 }
@@ -214,9 +214,9 @@ void TMmlCompiler::DefaultBranch(uint8_t c) {
     Source.UnreadChar();
     ReadNumberList();
     if (NumberList.Count() >= 2)
-      LogHint(Format(msg::StrayNumberList, NumberList.Items(0)), true);
+      LogHint(true, msg::StrayNumberList, NumberList.Items(0));
     else if (NumberList.Count() == 1)
-      LogHint(Format(msg::StrayNumber, NumberList.Items(0)), true);
+      LogHint(true, msg::StrayNumber, NumberList.Items(0));
     NumberList.Clear();
     return;
   }
@@ -226,11 +226,11 @@ void TMmlCompiler::DefaultBranch(uint8_t c) {
     // lose the line from the count and put a line break into the hint.
     if (second != '\n' && second != '\r') {
       const char text[3] = {static_cast<char>(c), static_cast<char>(second), '\0'};
-      LogHint(Format(msg::SkipDoubleByte, text), true);
+      LogHint(true, msg::SkipDoubleByte, text);
       return;
     }
     Source.UnreadChar();
   }
   const char text[2] = {static_cast<char>(c), '\0'};
-  LogHint(Format(msg::CannotInterpret, text), true);
+  LogHint(true, msg::CannotInterpret, text);
 }

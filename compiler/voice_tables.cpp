@@ -16,7 +16,7 @@ void SetName(TMmlCompiler& compiler, std::vector<std::string>& table, int32_t li
   if (n >= limit) {
     if (hintPending) {
       hintPending = false;
-      compiler.LogHint(Format(hint, limit), true);
+      compiler.LogHint(true, hint, limit);
     }
     return;
   }

@@ -199,4 +199,24 @@ TEST(Scanner, FirstErrorEndsTheCompileWithItsLine) {
   EXPECT_EQ(o.lines[6].rfind(J(u8"コンパイルが"), 0), 0u) << o.lines[6];
 }
 
+TEST(Scanner, FloodOfHintsIsCutOffOnce) {
+  // Hints repeated without end in a repeat stop after about a megabyte, with
+  // one line saying so; lines of the end of the compile still follow.
+  const std::string flooded = J(u8"[ヒント] ヒントとエコーが多すぎるため、以降は省略します。");
+  const Outcome o = Compile("U3 c&\n[100000 x]", 11);
+  EXPECT_EQ(o.result, crOk);
+  ASSERT_GE(o.lines.size(), 4u);
+  size_t bytes = 0;
+  size_t i = 0;
+  for (; i < o.lines.size() && o.lines[i] == Cannot("x", 2); ++i) bytes += o.lines[i].size() + 2;
+  EXPECT_GE(bytes, 1u << 20);
+  EXPECT_LT(bytes, (1u << 20) + 100);
+  ASSERT_EQ(o.lines.size(), i + 3);
+  EXPECT_EQ(o.lines[i], flooded);
+  EXPECT_EQ(o.lines[i + 1], J(u8"[ヒント] ユニット[3]のスラーが終了していません。"));
+  EXPECT_NE(o.lines[i + 2].find("out.ptcop"), std::string::npos) << o.lines[i + 2];
+  // The next compile logs hints again.
+  EXPECT_EQ(Compile("x").lines, Lines{Cannot("x", 1)});
+}
+
 }  // namespace
