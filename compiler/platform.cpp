@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <vector>
 
 namespace platform {
@@ -122,5 +124,14 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size) 
   if (!ok) unlink(temp.data());
   return ok;
 }
+
+void* AllocateLarge(size_t bytes) {
+  void* block = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) throw std::bad_alloc();
+  madvise(block, bytes, MADV_HUGEPAGE);  // a hint; refused where not supported
+  return block;
+}
+
+void FreeLarge(void* block, size_t bytes) { munmap(block, bytes); }
 
 }  // namespace platform

@@ -31,4 +31,10 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // On failure the target is untouched and no temporary file is left.
 bool WriteFileReplacing(const std::string& path, const void* data, size_t size);
 
+// Memory for the few large buffers of a compile (events, output): mapped
+// directly, with transparent huge pages where the system offers them, so that
+// filling them costs few page faults. Throws std::bad_alloc on failure.
+void* AllocateLarge(size_t bytes);
+void FreeLarge(void* block, size_t bytes);
+
 }  // namespace platform

@@ -33,13 +33,23 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
 
   out.WriteChunkHeader("Event V5", 0);
   out.WriteInt(static_cast<int32_t>(events.size()), 4);
+  // Encoded straight into the output buffer: at most 12 bytes an event.
+  const size_t start = out.Data.size();
+  out.Data.resize(start + events.size() * 12);
+  uint8_t* const first = reinterpret_cast<uint8_t*>(out.Data.data()) + start;
+  uint8_t* p = first;
   int32_t previous = 0;
   int32_t unitCount = 0;
   for (const TPtcopEventRec& e : events) {
-    out.WriteEvent(wrap::Sub(e.Clock, previous), e.UnitNo, e.Kind, e.Value);
+    p += EncodeVarInt(wrap::Sub(e.Clock, previous), p);
+    *p++ = e.UnitNo;
+    *p++ = e.Kind;
+    p += EncodeVarInt(e.Value, p);
     previous = e.Clock;
     if (e.UnitNo >= unitCount) unitCount = e.UnitNo + 1;
   }
+  out.Data.resize(start + static_cast<size_t>(p - first));
+  out.Seek(out.Data.size());
 
   if (!Title.empty()) {
     out.WriteChunkHeader("textNAME", static_cast<int32_t>(Title.size()));

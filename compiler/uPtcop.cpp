@@ -1,10 +1,94 @@
 #include "uPtcop.h"
 
 #include <algorithm>
+#include <new>
 
+#include "platform.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QUAVERT_PLAIN_ALLOCATION 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUAVERT_PLAIN_ALLOCATION 1
+#endif
+#endif
+
+namespace {
+#ifdef QUAVERT_PLAIN_ALLOCATION
+constexpr size_t kLargeBlock = SIZE_MAX;
+#else
+constexpr size_t kLargeBlock = size_t{1} << 20;
+#endif
+}  // namespace
+
+void* AllocateBytes(size_t bytes) {
+  return bytes >= kLargeBlock ? platform::AllocateLarge(bytes) : ::operator new(bytes);
+}
+
+void FreeBytes(void* block, size_t bytes) {
+  if (bytes >= kLargeBlock)
+    platform::FreeLarge(block, bytes);
+  else
+    ::operator delete(block);
+}
+
+namespace {
+
+// Clocks as unsigned keys that sort in the same order.
+inline uint32_t ClockKey(const TPtcopEventRec& e) { return static_cast<uint32_t>(e.Clock) ^ 0x80000000u; }
+
+}  // namespace
+
+// A stable least-significant-digit radix sort on the clock: a few linear
+// passes over compact records, however the units interleave. Digits that are
+// the same in every record are skipped, so a song of a few million clocks
+// takes two passes.
 void TPtcopEventList::SortByClock() {
-  std::stable_sort(Items.begin(), Items.end(),
-                   [](const TPtcopEventRec& a, const TPtcopEventRec& b) { return a.Clock < b.Clock; });
+  const size_t n = Items.size();
+  if (n < 2) return;
+  uint32_t lowest = ClockKey(Items[0]), highest = lowest;
+  bool sorted = true;
+  for (size_t i = 1; i < n; ++i) {
+    const uint32_t key = ClockKey(Items[i]);
+    sorted = sorted && ClockKey(Items[i - 1]) <= key;
+    lowest = std::min(lowest, key);
+    highest = std::max(highest, key);
+  }
+  if (sorted) return;
+  if (n < 256) {
+    std::stable_sort(Items.begin(), Items.end(),
+                     [](const TPtcopEventRec& a, const TPtcopEventRec& b) { return a.Clock < b.Clock; });
+    return;
+  }
+  constexpr unsigned kBits = 11;
+  constexpr uint32_t kMask = (1u << kBits) - 1;
+  const uint32_t range = highest - lowest;
+  // Scratch space of n records, left uninitialised: every slot is written
+  // before it is read.
+  struct Scratch {
+    size_t bytes;
+    TPtcopEventRec* records;
+    explicit Scratch(size_t n)
+        : bytes(n * sizeof(TPtcopEventRec)), records(static_cast<TPtcopEventRec*>(AllocateBytes(bytes))) {}
+    ~Scratch() { FreeBytes(records, bytes); }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+  } scratch(n);
+  TPtcopEventRec* from = Items.data();
+  TPtcopEventRec* to = scratch.records;
+  for (unsigned shift = 0; shift < 32 && (range >> shift) != 0; shift += kBits) {
+    size_t start[kMask + 1] = {};
+    for (size_t i = 0; i < n; ++i) ++start[((ClockKey(from[i]) - lowest) >> shift) & kMask];
+    size_t sum = 0;
+    for (size_t& s : start) {
+      const size_t count = s;
+      s = sum;
+      sum += count;
+    }
+    for (size_t i = 0; i < n; ++i) to[start[((ClockKey(from[i]) - lowest) >> shift) & kMask]++] = from[i];
+    std::swap(from, to);
+  }
+  if (from != Items.data()) std::copy(from, from + n, Items.data());
 }
 
 size_t EncodeVarInt(int32_t value, uint8_t out[5]) {
