@@ -5,6 +5,7 @@
 
 #include "ini_reader.h"
 #include "message_log.h"
+#include "output_name.h"
 #include "messages.h"
 #include "platform.h"
 #include "quavert.h"
@@ -148,30 +149,6 @@ int32_t TMmlCompiler::Run() {
   MainLoop();
   if (!Failed) BuildAndSave();
   return ResultCode;
-}
-
-std::string ApplyOutputExtension(const std::string& name) {
-  // Find the last point or separator, walking whole characters so that the
-  // second byte of a double-byte character is never taken for a backslash.
-  size_t last = std::string::npos;
-  bool pointStartsName = false;  // the point found is first, or follows a separator
-  uint8_t previous = 0;          // previous character when single-byte, else 0
-  for (size_t i = 0; i < name.size(); ++i) {
-    const uint8_t c = static_cast<uint8_t>(name[i]);
-    if (IsLeadByte(c) && i + 1 < name.size()) {
-      ++i;
-      previous = 0;
-      continue;
-    }
-    if (c == '.' || c == '\\' || c == '/' || c == ':') {
-      last = i;
-      pointStartsName = i == 0 || previous == '\\' || previous == '/';
-    }
-    previous = c;
-  }
-  std::string result = name;
-  if (last != std::string::npos && name[last] == '.' && !pointStartsName) result.resize(last);
-  return result + ".ptcop";
 }
 
 int32_t CompileMml(const char* outputFileName, const char* mmlText) {

@@ -171,8 +171,5 @@ class TMmlCompiler {
   void BuildAndSave();
 };
 
-// The output name rule: the extension replaced by ".ptcop".
-std::string ApplyOutputExtension(const std::string& name);
-
 // The whole compile behind QuavertCompile.
 int32_t CompileMml(const char* outputFileName, const char* mmlText);

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "output_name.h"
+
 // Reads the caller's text in place, one byte at a time with a one-byte step
 // back. It counts every byte it yields, so that text re-read by repeats
 // cannot make a compile run without end.
@@ -44,8 +46,6 @@ struct TMmlNumber {
   int32_t Value = 0;
 };
 
-// Bytes that open a double-byte character of code page 932.
-inline bool IsLeadByte(uint8_t c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 
 inline bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "messages.h"
+#include "output_name.h"
 #include "quavert.h"
 
 namespace {
@@ -21,35 +22,6 @@ std::string FormatText(const char* format, const std::string& argument) {
   std::vector<char> buffer(std::strlen(format) + argument.size() + 1);
   std::snprintf(buffer.data(), buffer.size(), format, argument.c_str());
   return buffer.data();
-}
-
-bool IsLeadByte(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-// The MML name with its extension replaced by ".ptcop", by the library's own
-// rule: a point that starts a file name ("dir/.mml") is no extension. Cutting
-// there would hand the library ".ptcop", which it would write as
-// ".ptcop.ptcop". The second byte of a double-byte character is never taken
-// for a separator.
-std::string OutputNameOf(const std::string& name) {
-  size_t last = std::string::npos;
-  bool pointStartsName = false;
-  unsigned char previous = 0;  // previous character when single-byte, else 0
-  for (size_t i = 0; i < name.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(name[i]);
-    if (IsLeadByte(c) && i + 1 < name.size()) {
-      ++i;
-      previous = 0;
-      continue;
-    }
-    if (c == '.' || c == '\\' || c == '/' || c == ':') {
-      last = i;
-      pointStartsName = i == 0 || previous == '\\' || previous == '/';
-    }
-    previous = c;
-  }
-  std::string result = name;
-  if (last != std::string::npos && name[last] == '.' && !pointStartsName) result.resize(last);
-  return result + ".ptcop";
 }
 
 bool ReadFile(const std::string& name, std::string& out) {
@@ -98,7 +70,7 @@ int CompileFile(const std::string& fileName, bool wait) {
     PrintLine(std::string(msg::ErrorPrefix) + FormatText(msg::CannotOpenFile, fileName));
     return 1;
   }
-  const int32_t result = QuavertCompile(OutputNameOf(fileName).c_str(), JoinLines(data).c_str());
+  const int32_t result = QuavertCompile(ApplyOutputExtension(fileName).c_str(), JoinLines(data).c_str());
   PrintLine(FetchLog());
   if (wait && result != crOk) {
     PrintLine(msg::PressEnter);
