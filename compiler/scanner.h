@@ -2,6 +2,7 @@
 // need no compile state.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -10,34 +11,52 @@
 #include "output_name.h"
 
 // Reads the caller's text in place, one byte at a time with a one-byte step
-// back. It counts every byte it yields, so that text re-read by repeats
-// cannot make a compile run without end.
+// back. It counts every byte it yields, a byte read again after a step back
+// or a jump included, so that text re-read by repeats cannot make a compile
+// run without end: past kYieldLimit bytes it raises the expansion error.
 class SourceReader {
  public:
   static constexpr uint64_t kYieldLimit = 268435456;  // 2^28 bytes
 
   SourceReader(const char* text, size_t size)
-      : Data(reinterpret_cast<const uint8_t*>(text)), Size(size) {}
+      : Data(reinterpret_cast<const uint8_t*>(text)), Size(size), BudgetEnd(kYieldLimit) {
+    Stop = std::min<uint64_t>(Size, BudgetEnd);
+  }
 
   bool ReadChar(uint8_t& c) {
-    if (Pos >= Size) return false;
-    if (++Yielded > kYieldLimit) ThrowExpansionLimit();
+    if (Pos >= Stop) {  // the end of the text, or of the budget
+      if (Pos >= Size) return false;
+      ThrowExpansionLimit();
+    }
     c = Data[Pos++];
     return true;
   }
+  // The stepped-back byte will be yielded again, so it costs budget again.
   void UnreadChar() {
-    if (Pos > 0) --Pos;
+    if (Pos == 0) return;
+    --Pos;
+    Restop(BudgetEnd - 1);
   }
   size_t Position() const { return Pos; }
-  void SeekTo(size_t position) { Pos = position <= Size ? position : Size; }
+  void SeekTo(size_t position) {
+    if (position > Size) position = Size;
+    const uint64_t left = BudgetEnd - Pos;
+    Pos = position;
+    Restop(Pos + left);
+  }
 
  private:
   [[noreturn]] static void ThrowExpansionLimit();
+  void Restop(uint64_t budgetEnd) {
+    BudgetEnd = budgetEnd;
+    Stop = std::min<uint64_t>(Size, BudgetEnd);
+  }
 
   const uint8_t* Data;
   size_t Size;
   size_t Pos = 0;
-  uint64_t Yielded = 0;
+  uint64_t BudgetEnd;  // the position at which the budget runs out
+  uint64_t Stop;       // min(Size, BudgetEnd)
 };
 
 // Result of ReadNumber.

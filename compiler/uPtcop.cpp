@@ -40,29 +40,32 @@ inline uint32_t ClockKey(const TPtcopEventRec& e) { return static_cast<uint32_t>
 }  // namespace
 
 // A stable least-significant-digit radix sort on the clock: a few linear
-// passes over compact records, however the units interleave. Digits that are
-// the same in every record are skipped, so a song of a few million clocks
-// takes two passes.
+// passes over compact records, however the units interleave. One scan counts
+// all three digits and sees whether the list is sorted already; a digit that
+// is the same in every record needs no pass, so a song of up to four million
+// clocks takes two.
 void TPtcopEventList::SortByClock() {
   const size_t n = Items.size();
   if (n < 2) return;
-  uint32_t lowest = ClockKey(Items[0]), highest = lowest;
-  bool sorted = true;
-  for (size_t i = 1; i < n; ++i) {
-    const uint32_t key = ClockKey(Items[i]);
-    sorted = sorted && ClockKey(Items[i - 1]) <= key;
-    lowest = std::min(lowest, key);
-    highest = std::max(highest, key);
-  }
-  if (sorted) return;
   if (n < 256) {
     std::stable_sort(Items.begin(), Items.end(),
                      [](const TPtcopEventRec& a, const TPtcopEventRec& b) { return a.Clock < b.Clock; });
     return;
   }
-  constexpr unsigned kBits = 11;
-  constexpr uint32_t kMask = (1u << kBits) - 1;
-  const uint32_t range = highest - lowest;
+  constexpr unsigned kDigits = 3;
+  constexpr unsigned kShift[kDigits] = {0, 11, 22};
+  constexpr uint32_t kMask = (1u << 11) - 1;
+  std::vector<size_t> counts(kDigits * (kMask + 1));
+  bool sorted = true;
+  uint32_t previous = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t key = ClockKey(Items[i]);
+    sorted = sorted && previous <= key;
+    previous = key;
+    for (unsigned d = 0; d < kDigits; ++d) ++counts[d * (kMask + 1) + ((key >> kShift[d]) & kMask)];
+  }
+  if (sorted) return;
+
   // Scratch space of n records, left uninitialised: every slot is written
   // before it is read.
   struct Scratch {
@@ -76,16 +79,17 @@ void TPtcopEventList::SortByClock() {
   } scratch(n);
   TPtcopEventRec* from = Items.data();
   TPtcopEventRec* to = scratch.records;
-  for (unsigned shift = 0; shift < 32 && (range >> shift) != 0; shift += kBits) {
-    size_t start[kMask + 1] = {};
-    for (size_t i = 0; i < n; ++i) ++start[((ClockKey(from[i]) - lowest) >> shift) & kMask];
+  for (unsigned d = 0; d < kDigits; ++d) {
+    size_t* start = counts.data() + d * (kMask + 1);
+    const uint32_t any = (ClockKey(from[0]) >> kShift[d]) & kMask;
+    if (start[any] == n) continue;  // the same digit everywhere
     size_t sum = 0;
-    for (size_t& s : start) {
-      const size_t count = s;
-      s = sum;
+    for (uint32_t b = 0; b <= kMask; ++b) {
+      const size_t count = start[b];
+      start[b] = sum;
       sum += count;
     }
-    for (size_t i = 0; i < n; ++i) to[start[((ClockKey(from[i]) - lowest) >> shift) & kMask]++] = from[i];
+    for (size_t i = 0; i < n; ++i) to[start[(ClockKey(from[i]) >> kShift[d]) & kMask]++] = from[i];
     std::swap(from, to);
   }
   if (from != Items.data()) std::copy(from, from + n, Items.data());

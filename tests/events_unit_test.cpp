@@ -121,6 +121,37 @@ TEST(EventsSort, LargeRandomListMatchesAStableReference) {
   }
 }
 
+TEST(EventsSort, EveryNumberOfDigitPasses) {
+  // Clock ranges that leave one, two or three digits to sort, and a list
+  // sorted already; each against a stable reference.
+  struct Range {
+    int32_t low, high;
+    bool ascending;
+  };
+  const std::vector<Range> ranges = {{0, 1999, false},      {-1000, 1000, false}, {0, 4000000, false},
+                                     {INT32_MIN, INT32_MAX, false}, {0, 100000, true}, {5, 5, false}};
+  std::mt19937 rng(7);
+  for (const Range& r : ranges) {
+    SCOPED_TRACE(std::to_string(r.low) + ".." + std::to_string(r.high));
+    std::uniform_int_distribution<int32_t> clockOf(r.low, r.high);
+    std::vector<TPtcopEventRec> reference;
+    TPtcopEventList list;
+    for (int32_t i = 0; i < 5000; ++i) {
+      const int32_t clock = r.ascending ? r.low + i : clockOf(rng);
+      list.AddEvent(clock, 0, ekKey, i);
+      reference.push_back(list.Items.back());
+    }
+    std::stable_sort(reference.begin(), reference.end(),
+                     [](const TPtcopEventRec& a, const TPtcopEventRec& b) { return a.Clock < b.Clock; });
+    list.SortByClock();
+    ASSERT_EQ(list.Count(), reference.size());
+    for (size_t i = 0; i < reference.size(); ++i) {
+      ASSERT_EQ(list.Items[i].Clock, reference[i].Clock) << "at " << i;
+      ASSERT_EQ(list.Items[i].Value, reference[i].Value) << "at " << i;
+    }
+  }
+}
+
 TEST(EventsList, CloneSurvivesClearingTheChain) {
   TPtcopPortaEventList chain;
   chain.AddEvent(480, 2, ekKey, 22784);
