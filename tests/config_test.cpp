@@ -17,11 +17,9 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// Code page 932 bytes of a UTF-8 literal.
-std::string J(std::u8string_view s) { return Sjis(std::string(s.begin(), s.end())); }
 
 std::string Missing(const std::string& folder) {
-  return J(u8"音色パス \"") + folder + J(u8"\" が見つかりません。この設定はスキップされます。");
+  return Sjis(u8"音色パス \"") + folder + Sjis(u8"\" が見つかりません。この設定はスキップされます。");
 }
 
 // A small voice file the writer embeds as it is.
@@ -106,7 +104,7 @@ TEST_F(Config, MissingFolderLinesFollowTheBannerAndAreNeverSuppressed) {
   EXPECT_EQ(o.lines[3], "================================");
   EXPECT_EQ(o.lines[4], Missing(base_ + "m1/"));
   EXPECT_EQ(o.lines[5], Missing(base_ + "m2/"));
-  EXPECT_EQ(o.lines[6].find(J(u8"[ヒント] ")), 0u);
+  EXPECT_EQ(o.lines[6].find(Sjis(u8"[ヒント] ")), 0u);
 }
 
 // The embedded copies of the voice files, in voice number order.
@@ -141,7 +139,7 @@ TEST_F(Config, VoicesAreFoundInTheKeptFoldersInOrder) {
   EXPECT_EQ(missing.result, crCompileError);
   EXPECT_FALSE(missing.written);
   EXPECT_EQ(missing.lines,
-            Lines{J(u8"[エラー] qtcfg-two.ptvoice が見つかりません。 (2行目)")});
+            Lines{Sjis(u8"[エラー] qtcfg-two.ptvoice が見つかりません。 (2行目)")});
   // Nor is anything once the configuration is gone.
   EXPECT_EQ(Run(nullptr, "#voice qtcfg-one.ptvoice").result, crCompileError);
 }

@@ -13,20 +13,19 @@ using namespace qt;
 
 namespace {
 
-std::string U(const char8_t* text) { return Sjis(reinterpret_cast<const char*>(text)); }
 
 std::string ErrorLine(const std::string& message, int line) {
-  return U(u8"[エラー] ") + message + " (" + std::to_string(line) + U(u8"行目)");
+  return Sjis(u8"[エラー] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
 }
 
 std::string NotInteger(const std::string& text) {
-  return U(u8"「") + text + U(u8"」は整数ではありません。");
+  return Sjis(u8"「") + text + Sjis(u8"」は整数ではありません。");
 }
 std::string NotReal(const std::string& text) {
-  return U(u8"「") + text + U(u8"」は実数ではありません。");
+  return Sjis(u8"「") + text + Sjis(u8"」は実数ではありません。");
 }
 std::string Range(const std::string& bounds) {
-  return bounds + U(u8" の範囲で指定してください。");
+  return bounds + Sjis(u8" の範囲で指定してください。");
 }
 
 // The project of a compile that must succeed without any log line.
@@ -152,7 +151,7 @@ TEST(Conversion, RealSyntaxThroughTempo) {
         ExpectError(mml, NotReal(c.text));
         break;
       case kOutOfRange:
-        ExpectError(mml, Range(U(u8"1～1000")));
+        ExpectError(mml, Range(Sjis(u8"1～1000")));
         break;
     }
   }

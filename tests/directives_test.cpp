@@ -14,18 +14,10 @@ namespace {
 // Options that leave the directive echo in the log and nothing else optional.
 constexpr int32_t kWithEcho = emoSuppressBanner | emoSuppressOutputNotice | emoSuppressElapsedTime;
 
-std::string U(const char8_t* text) { return Sjis(reinterpret_cast<const char*>(text)); }
-
-std::string ErrorLine(const std::string& message, int line) {
-  return U(u8"[エラー] ") + message + " (" + std::to_string(line) + U(u8"行目)");
-}
-std::string HintLine(const std::string& message, int line) {
-  return U(u8"[ヒント] ") + message + " (" + std::to_string(line) + U(u8"行目)");
-}
 std::string StrayHint(char c, int line) {
   std::string message = "\"";
   message += c;
-  return HintLine(message + U(u8"\" を解釈できません。"), line);
+  return HintLine(message + Sjis(u8"\" を解釈できません。"), line);
 }
 std::string Version() {
   char buffer[64] = {};
@@ -33,24 +25,9 @@ std::string Version() {
   return buffer;
 }
 std::string UnknownHint(const std::string& name, int line) {
-  return HintLine("#" + name + U(u8" は、このバージョン (") + Version() +
-                      U(u8") では定義されていません。"),
+  return HintLine("#" + name + Sjis(u8" は、このバージョン (") + Version() +
+                      Sjis(u8") では定義されていません。"),
                   line);
-}
-
-Project Clean(const std::string& mml) {
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crOk) << mml;
-  EXPECT_TRUE(o.lines.empty()) << mml << "\n" << (o.lines.empty() ? "" : o.lines[0]);
-  return o.written ? ParseProject(o.file) : Project{};
-}
-
-void ExpectError(const std::string& mml, const std::string& message, int line) {
-  SCOPED_TRACE(mml);
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crCompileError);
-  EXPECT_FALSE(o.written);
-  EXPECT_EQ(o.lines, std::vector<std::string>{ErrorLine(message, line)});
 }
 
 std::string BodyOf(const Project& p, const std::string& tag, size_t nth = 0) {
@@ -180,7 +157,7 @@ TEST(Directives, DirectiveAfterNotesOnTheSameLine) {
   EXPECT_EQ(ClocksOfKind(p, kKey), (std::vector<int32_t>{0, 480, 960}));
   EXPECT_EQ(MasterOf(p).tempo, 150.0f);
   // Everything after the '#' belongs to the value, letters included.
-  const std::string message = U(u8"「150 e」は実数ではありません。");
+  const std::string message = Sjis(u8"「150 e」は実数ではありません。");
   ExpectError("c d #tempo 150 e", message, 1);
 }
 
@@ -308,12 +285,12 @@ TEST(Directives, TitleIsCutWithoutSplittingDoubleByteCharacters) {
       {sixteen, sixteen},
       {sixteen + "q", "abcdefghijklmn.."},
       {sixteen + "qrstuvwxyz", "abcdefghijklmn.."},
-      {U(u8"あいうえおかきく"), U(u8"あいうえおかきく")},                  // 16 bytes
-      {U(u8"あいうえおかきくけ"), U(u8"あいうえおかき..")},                // 18 bytes
-      {U(u8"aあいうえおかきく"), U(u8"aあいうえおか...")},       // lead byte at 13
-      {U(u8"abcdefghijklあxyz"), U(u8"abcdefghijklあx.")},
-      {U(u8"abcdefghijklmあい"), "abcdefghijklm..."},
-      {U(u8"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁ"), U(u8"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾ..")},      // single-byte kana
+      {Sjis(u8"あいうえおかきく"), Sjis(u8"あいうえおかきく")},                  // 16 bytes
+      {Sjis(u8"あいうえおかきくけ"), Sjis(u8"あいうえおかき..")},                // 18 bytes
+      {Sjis(u8"aあいうえおかきく"), Sjis(u8"aあいうえおか...")},       // lead byte at 13
+      {Sjis(u8"abcdefghijklあxyz"), Sjis(u8"abcdefghijklあx.")},
+      {Sjis(u8"abcdefghijklmあい"), "abcdefghijklm..."},
+      {Sjis(u8"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾｿﾀﾁ"), Sjis(u8"ｱｲｳｴｵｶｷｸｹｺｻｼｽｾ..")},      // single-byte kana
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.title);
@@ -441,11 +418,11 @@ TEST(Directives, OverdrivesAreCommittedInOrder) {
 }
 
 TEST(Directives, EffectLimits) {
-  const std::string delayLimit = U(u8"登録できるディレイは4個までです。");
+  const std::string delayLimit = Sjis(u8"登録できるディレイは4個までです。");
   ExpectError("#delay-add\n#delay-add\n#delay-add\n#delay-add\n#delay-add", delayLimit, 5);
   ExpectError("#delay-add\n[4 #delay-add\n]", delayLimit, 2);
   EXPECT_EQ(Clean("[4 #delay-add\n]").CountOf("effeDELA"), 4u);
-  const std::string overLimit = U(u8"登録できるオーバードライブは2個までです。");
+  const std::string overLimit = Sjis(u8"登録できるオーバードライブは2個までです。");
   ExpectError("#overdrive-add\n#overdrive-group 1\n#overdrive-add\n\n#overdrive-add", overLimit, 5);
 }
 
@@ -464,7 +441,7 @@ TEST(Directives, GroupsKeepTheLow16BitsThenAreRangeTested) {
       const std::string mml = "#" + which + "-group " + c.value + "\n#" + which + "-add";
       SCOPED_TRACE(mml);
       if (c.group < 0) {
-        ExpectError(mml, U(u8"0～6 の範囲で指定してください。"), 1);
+        ExpectError(mml, Sjis(u8"0～6 の範囲で指定してください。"), 1);
         continue;
       }
       const Project p = Clean(mml);
@@ -472,12 +449,12 @@ TEST(Directives, GroupsKeepTheLow16BitsThenAreRangeTested) {
       EXPECT_EQ(body.substr(2, 2), Le16(c.group));
     }
   }
-  ExpectError("#delay-group one", U(u8"「one」は整数ではありません。"), 1);
+  ExpectError("#delay-group one", Sjis(u8"「one」は整数ではありません。"), 1);
 }
 
 TEST(Directives, VoiceOptionsTakeThreeFlagBits) {
   Clean("#voice-options 7");
-  ExpectError("#voice-options 8", U(u8"0～7 の範囲で指定してください。"), 1);
+  ExpectError("#voice-options 8", Sjis(u8"0～7 の範囲で指定してください。"), 1);
 }
 
 TEST(Directives, RepeatedDirectivesRunOnEveryPass) {

@@ -16,8 +16,6 @@ using Lines = std::vector<std::string>;
 
 const std::string kRule = "================================";
 
-// Code page 932 bytes of a UTF-8 literal.
-std::string J(std::u8string_view s) { return Sjis(std::string(s.begin(), s.end())); }
 
 TEST(Exports, EmptySourceWritesTheSmallestProject) {
   const Outcome o = Compile("");
@@ -28,7 +26,7 @@ TEST(Exports, EmptySourceWritesTheSmallestProject) {
 
 // True when line is the elapsed-time line: "コンパイルが%.2f秒で完了しました。".
 bool IsElapsedLine(const std::string& line) {
-  const std::string head = J(u8"コンパイルが"), tail = J(u8"秒で完了しました。");
+  const std::string head = Sjis(u8"コンパイルが"), tail = Sjis(u8"秒で完了しました。");
   if (line.size() < head.size() + tail.size() || line.compare(0, head.size(), head) != 0 ||
       line.compare(line.size() - tail.size(), tail.size(), tail) != 0)
     return false;
@@ -65,7 +63,7 @@ TEST(Exports, EmptySourceLogUnderEachOptionWord) {
     }
     if (c.output) {
       ASSERT_LT(i, lines.size());
-      EXPECT_EQ(lines[i++], (dir / "song.ptcop") + J(u8" に出力しました。"));
+      EXPECT_EQ(lines[i++], (dir / "song.ptcop") + Sjis(u8" に出力しました。"));
     }
     if (c.elapsed) {
       ASSERT_LT(i, lines.size());
@@ -101,10 +99,10 @@ TEST(Exports, SecondCompileReplacesTheLogAndKeepsTheOptions) {
   TempDir dir;
   QuavertSetErrorMessageOptions(1 | 8);
   EXPECT_EQ(QuavertCompile((dir / "a.mml").c_str(), "!"), crOk);
-  const std::string hint = J(u8"[ヒント] \"!\" を解釈できません。 (1行目)");
-  EXPECT_EQ(LogLines(), (std::vector<std::string>{hint, (dir / "a.ptcop") + J(u8" に出力しました。")}));
+  const std::string hint = Sjis(u8"[ヒント] \"!\" を解釈できません。 (1行目)");
+  EXPECT_EQ(LogLines(), (std::vector<std::string>{hint, (dir / "a.ptcop") + Sjis(u8" に出力しました。")}));
   EXPECT_EQ(QuavertCompile((dir / "b.mml").c_str(), ""), crOk);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{(dir / "b.ptcop") + J(u8" に出力しました。")});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{(dir / "b.ptcop") + Sjis(u8" に出力しました。")});
   // Reading the log does not consume it.
   EXPECT_EQ(Log(), Log());
 }
@@ -120,7 +118,7 @@ TEST(Exports, CopyToCallerCutsAtMaxCharsAndEndsWithNul) {
   TempDir dir;
   QuavertSetErrorMessageOptions(15);
   ASSERT_EQ(QuavertCompile((dir / "a.mml").c_str(), "!\n?"), crOk);
-  const std::string text = J(u8"[ヒント] \"!\" を解釈できません。 (1行目)\r\n"
+  const std::string text = Sjis(u8"[ヒント] \"!\" を解釈できません。 (1行目)\r\n"
                                 u8"[ヒント] \"?\" を解釈できません。 (2行目)\r\n");
   ASSERT_EQ(Log(), text);
   const int32_t n = static_cast<int32_t>(text.size());
@@ -238,7 +236,7 @@ TEST_F(ExportsOutputName, ExtensionRule) {
     SCOPED_TRACE(c.name);
     ASSERT_FALSE(PathExists(c.written));
     EXPECT_EQ(QuavertCompile(c.name.c_str(), ""), crOk);
-    EXPECT_EQ(LogLines(), std::vector<std::string>{c.written + J(u8" に出力しました。")});
+    EXPECT_EQ(LogLines(), std::vector<std::string>{c.written + Sjis(u8" に出力しました。")});
     EXPECT_TRUE(PathExists(c.written));
     std::filesystem::remove(c.written);
   }
@@ -249,14 +247,14 @@ TEST_F(ExportsOutputName, UnwritableFileIsASaveError) {
   EXPECT_EQ(QuavertCompile("nope/song.mml", "c"), crSaveError);
   const auto lines = LogLines();
   ASSERT_EQ(lines.size(), 2u);
-  EXPECT_EQ(lines[0], "nope/song.ptcop" + J(u8" に出力できません。"));
+  EXPECT_EQ(lines[0], "nope/song.ptcop" + Sjis(u8" に出力できません。"));
   EXPECT_TRUE(IsElapsedLine(lines[1]));
   // The save failure is reported even with every option set; a folder in
   // the way of the file fails the same way and leaves the folder alone.
   std::filesystem::create_directory("song.ptcop");
   QuavertSetErrorMessageOptions(15);
   EXPECT_EQ(QuavertCompile("song.mml", ""), crSaveError);
-  EXPECT_EQ(LogLines(), std::vector<std::string>{"song.ptcop" + J(u8" に出力できません。")});
+  EXPECT_EQ(LogLines(), std::vector<std::string>{"song.ptcop" + Sjis(u8" に出力できません。")});
   EXPECT_TRUE(std::filesystem::is_directory("song.ptcop"));
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 1);
 }

@@ -24,13 +24,11 @@ namespace {
 namespace fs = std::filesystem;
 using Lines = std::vector<std::string>;
 
-// Code page 932 bytes of a UTF-8 literal.
-std::string J(std::u8string_view s) { return Sjis(std::string(s.begin(), s.end())); }
 
-const std::string kPressEnter = J(u8"終了するには Enter キーを決定してください。") + "\n";
+const std::string kPressEnter = Sjis(u8"終了するには Enter キーを決定してください。") + "\n";
 
 std::string OpenError(const std::string& name) {
-  return J(u8"[エラー] ファイル ") + name + J(u8" は開けません") + "\n";
+  return Sjis(u8"[エラー] ファイル ") + name + Sjis(u8" は開けません") + "\n";
 }
 
 struct Ran {
@@ -124,7 +122,7 @@ Ran RunQuavert(const std::vector<std::string>& args, const std::string& cwd, boo
 }
 
 bool IsElapsedLine(const std::string& line) {
-  const std::string head = J(u8"コンパイルが"), tail = J(u8"秒で完了しました。");
+  const std::string head = Sjis(u8"コンパイルが"), tail = Sjis(u8"秒で完了しました。");
   return line.size() > head.size() + tail.size() && line.compare(0, head.size(), head) == 0 &&
          line.compare(line.size() - tail.size(), tail.size(), tail) == 0 &&
          std::regex_match(line.substr(head.size(), line.size() - head.size() - tail.size()),
@@ -169,11 +167,11 @@ Lines Plus(Lines a, const Lines& b) {
   return a;
 }
 
-std::string Written(const std::string& name) { return name + J(u8" に出力しました。"); }
+std::string Written(const std::string& name) { return name + Sjis(u8" に出力しました。"); }
 
 TEST(Frontend, UsageForAWrongNumberOfArguments) {
   TempDir dir;
-  const std::string usage = J(u8"[使い方]\n  quavert [-s] (MMLファイル名)\n"
+  const std::string usage = Sjis(u8"[使い方]\n  quavert [-s] (MMLファイル名)\n"
                               u8"  -s: エラーがある場合に、キー入力を待ちます。\n");
   for (const Lines& args : {Lines{}, Lines{"a.mml", "b", "c"}, Lines{"-s", "a.mml", "c"}}) {
     SCOPED_TRACE(testing::PrintToString(args));
@@ -194,10 +192,10 @@ TEST(Frontend, ArgumentsAndFileErrors) {
     int status;
   };
   const std::vector<Case> cases = {
-      {{"-x", "song.mml"}, J(u8"オプション -x は存在しません。\n"), 1},
-      {{"-S", "song.mml"}, J(u8"オプション -S は存在しません。\n"), 1},
-      {{"-xs", "song.mml"}, J(u8"オプション -x は存在しません。\n"), 1},
-      {{"-x"}, J(u8"オプション -x は存在しません。\n"), 1},
+      {{"-x", "song.mml"}, Sjis(u8"オプション -x は存在しません。\n"), 1},
+      {{"-S", "song.mml"}, Sjis(u8"オプション -S は存在しません。\n"), 1},
+      {{"-xs", "song.mml"}, Sjis(u8"オプション -x は存在しません。\n"), 1},
+      {{"-x"}, Sjis(u8"オプション -x は存在しません。\n"), 1},
       {{"-s"}, OpenError(""), 1},  // no file name: the empty name cannot be opened
       {{"-"}, OpenError(""), 1},
       {{"missing.mml"}, OpenError("missing.mml"), 1},
@@ -226,8 +224,8 @@ TEST(Frontend, ArgumentsAndFileErrors) {
 TEST(Frontend, WaitsForALineOnlyAfterAFailedCompileWithS) {
   TempDir dir;
   WriteFileBytes(dir / "bad.mml", "!\n]");
-  const std::string log = J(u8"[ヒント] \"!\" を解釈できません。 (1行目)");
-  const Lines failed = Plus(Banner(), {log, J(u8"[エラー] 繰り返しネストがもうありません。 (2行目)")});
+  const std::string log = Sjis(u8"[ヒント] \"!\" を解釈できません。 (1行目)");
+  const Lines failed = Plus(Banner(), {log, Sjis(u8"[エラー] 繰り返しネストがもうありません。 (2行目)")});
 
   // The program reads a whole line: a partial line keeps it waiting.
   Ran r = RunQuavert({"-s", "bad.mml"}, dir.Path(), false, {"abc", "\n"});
@@ -261,7 +259,7 @@ TEST(Frontend, ExitStatusOfASaveError) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.waits, 1);
   EXPECT_EQ(LogOf(r.out.substr(0, r.out.size() - kPressEnter.size())),
-            Plus(Banner(), {"song.ptcop" + J(u8" に出力できません。")}));
+            Plus(Banner(), {"song.ptcop" + Sjis(u8" に出力できません。")}));
 }
 
 TEST(Frontend, LineEndsOfTheFileDoNotMatter) {
@@ -329,7 +327,7 @@ TEST(Frontend, PrintsALongLogWhole) {
   EXPECT_EQ(r.status, 0);
   EXPECT_GT(r.out.size(), 4000u);
   const Lines expected =
-      Plus(Plus(Banner(), Lines(200, J(u8"[ヒント] \"!\" を解釈できません。 (1行目)"))), {Written("long.ptcop")});
+      Plus(Plus(Banner(), Lines(200, Sjis(u8"[ヒント] \"!\" を解釈できません。 (1行目)"))), {Written("long.ptcop")});
   EXPECT_EQ(LogOf(r.out), expected);
 }
 

@@ -14,8 +14,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-// Code page 932 bytes of a UTF-8 literal.
-std::string J(std::u8string_view s) { return Sjis(std::string(s.begin(), s.end())); }
 
 std::string Quoted(const std::string& bytes) {
   std::string q(1, '"');
@@ -24,26 +22,26 @@ std::string Quoted(const std::string& bytes) {
   return q;
 }
 std::string Hint(const std::string& message, int line) {
-  return J(u8"[ヒント] ") + message + " (" + std::to_string(line) + J(u8"行目)");
+  return Sjis(u8"[ヒント] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
 }
 std::string Error(const std::string& message, int line) {
-  return J(u8"[エラー] ") + message + " (" + std::to_string(line) + J(u8"行目)");
+  return Sjis(u8"[エラー] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
 }
 std::string Cannot(const std::string& bytes, int line) {
-  return Hint(Quoted(bytes) + J(u8" を解釈できません。"), line);
+  return Hint(Quoted(bytes) + Sjis(u8" を解釈できません。"), line);
 }
 std::string Skipped(const std::string& bytes, int line) {
-  return Hint(Quoted(bytes) + J(u8" をスキップします。"), line);
+  return Hint(Quoted(bytes) + Sjis(u8" をスキップします。"), line);
 }
 std::string Stray(int32_t value, int line) {
-  return Hint(J(u8"突然の \"") + std::to_string(value) + J(u8"\" です。"), line);
+  return Hint(Sjis(u8"突然の \"") + std::to_string(value) + Sjis(u8"\" です。"), line);
 }
 std::string StrayList(int32_t first, int line) {
   return Hint(Quoted(std::to_string(first)) +
-                  J(u8" から始まる数列がありますが、ここでは意味を持たないのでスキップします。"),
+                  Sjis(u8" から始まる数列がありますが、ここでは意味を持たないのでスキップします。"),
               line);
 }
-std::string OpenComment(int line) { return Hint(J(u8"複数行コメントのネストがまだ残っています。"), line); }
+std::string OpenComment(int line) { return Hint(Sjis(u8"複数行コメントのネストがまだ残っています。"), line); }
 
 std::string Replace(std::string text, char from, const std::string& to) {
   for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
@@ -173,8 +171,8 @@ TEST(Scanner, Comments) {
 }
 
 TEST(Scanner, FirstErrorEndsTheCompileWithItsLine) {
-  const std::string notOpen = J(u8"繰り返しネストがもうありません。");
-  const std::string unitLimit = J(u8"登録できるユニットは50個までです。");
+  const std::string notOpen = Sjis(u8"繰り返しネストがもうありません。");
+  const std::string unitLimit = Sjis(u8"登録できるユニットは50個までです。");
   const std::vector<Case> cases = {
       {"c\n!\n] U50\n]", {Cannot("!", 2), Error(notOpen, 3)}},
       {"!\r\nU50 ] !", {Cannot("!", 1), Error(unitLimit, 2)}},
@@ -196,13 +194,13 @@ TEST(Scanner, FirstErrorEndsTheCompileWithItsLine) {
   ASSERT_EQ(o.lines.size(), 7u);
   EXPECT_EQ(o.lines[4], Cannot("!", 1));
   EXPECT_EQ(o.lines[5], Error(notOpen, 2));
-  EXPECT_EQ(o.lines[6].rfind(J(u8"コンパイルが"), 0), 0u) << o.lines[6];
+  EXPECT_EQ(o.lines[6].rfind(Sjis(u8"コンパイルが"), 0), 0u) << o.lines[6];
 }
 
 TEST(Scanner, FloodOfHintsIsCutOffOnce) {
   // Hints repeated without end in a repeat stop after about a megabyte, with
   // one line saying so; lines of the end of the compile still follow.
-  const std::string flooded = J(u8"[ヒント] ヒントとエコーが多すぎるため、以降は省略します。");
+  const std::string flooded = Sjis(u8"[ヒント] ヒントとエコーが多すぎるため、以降は省略します。");
   const Outcome o = Compile("U3 c&\n[100000 x]", 11);
   EXPECT_EQ(o.result, crOk);
   ASSERT_GE(o.lines.size(), 4u);
@@ -213,7 +211,7 @@ TEST(Scanner, FloodOfHintsIsCutOffOnce) {
   EXPECT_LT(bytes, (1u << 20) + 100);
   ASSERT_EQ(o.lines.size(), i + 3);
   EXPECT_EQ(o.lines[i], flooded);
-  EXPECT_EQ(o.lines[i + 1], J(u8"[ヒント] ユニット[3]のスラーが終了していません。"));
+  EXPECT_EQ(o.lines[i + 1], Sjis(u8"[ヒント] ユニット[3]のスラーが終了していません。"));
   EXPECT_NE(o.lines[i + 2].find("out.ptcop"), std::string::npos) << o.lines[i + 2];
   // The next compile logs hints again.
   EXPECT_EQ(Compile("x").lines, Lines{Cannot("x", 1)});

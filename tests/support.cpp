@@ -35,6 +35,16 @@ std::string Sjis(const std::string& utf8) {
   return out;
 }
 
+std::string Sjis(std::u8string_view utf8) { return Sjis(std::string(utf8.begin(), utf8.end())); }
+
+std::string HintLine(const std::string& message, int line) {
+  return Sjis(u8"[ヒント] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
+}
+
+std::string ErrorLine(const std::string& message, int line) {
+  return Sjis(u8"[エラー] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
+}
+
 std::string ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream ss;
@@ -256,6 +266,21 @@ Project ParseProject(const std::string& b) {
     }
   }
   return p;
+}
+
+Project Clean(const std::string& mml) {
+  const Outcome o = Compile(mml);
+  EXPECT_EQ(o.result, crOk) << mml;
+  EXPECT_TRUE(o.lines.empty()) << mml << "\n" << (o.lines.empty() ? "" : o.lines[0]);
+  return o.written ? ParseProject(o.file) : Project{};
+}
+
+void ExpectError(const std::string& mml, const std::string& message, int line) {
+  SCOPED_TRACE(mml);
+  const Outcome o = Compile(mml);
+  EXPECT_EQ(o.result, crCompileError);
+  EXPECT_FALSE(o.written);
+  EXPECT_EQ(o.lines, std::vector<std::string>{ErrorLine(message, line)});
 }
 
 }  // namespace qt

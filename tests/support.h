@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "quavert.h"
@@ -13,6 +14,11 @@ namespace qt {
 // The code page 932 bytes of a UTF-8 text, converted by iconv: an
 // independent check of the library's own message bytes.
 std::string Sjis(const std::string& utf8);
+std::string Sjis(std::u8string_view utf8);
+
+// "[ヒント] message (n行目)" and "[エラー] message (n行目)", message in code page 932.
+std::string HintLine(const std::string& message, int line);
+std::string ErrorLine(const std::string& message, int line);
 
 std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
@@ -74,6 +80,11 @@ struct Project {
 };
 // Parses a project image; fails the running test on a malformed file.
 Project ParseProject(const std::string& bytes);
+
+// Compiles mml expecting success without a log line; the project read back.
+Project Clean(const std::string& mml);
+// Compiles mml expecting exactly the one error line, and no file.
+void ExpectError(const std::string& mml, const std::string& message, int line);
 
 int32_t Int32At(const std::string& bytes, size_t at);
 float FloatAt(const std::string& bytes, size_t at);

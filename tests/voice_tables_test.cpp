@@ -16,35 +16,12 @@ using namespace qt;
 
 namespace {
 
-std::string U(const char8_t* text) { return Sjis(reinterpret_cast<const char*>(text)); }
-
-std::string ErrorLine(const std::string& message, int line) {
-  return U(u8"[エラー] ") + message + " (" + std::to_string(line) + U(u8"行目)");
-}
-std::string HintLine(const std::string& message, int line) {
-  return U(u8"[ヒント] ") + message + " (" + std::to_string(line) + U(u8"行目)");
-}
-std::string NotFound(const std::string& name) { return name + U(u8" が見つかりません。"); }
+std::string NotFound(const std::string& name) { return name + Sjis(u8" が見つかりません。"); }
 
 std::string PtVoice(const std::string& tag) { return "PTVOICE-" + Le32(20060111) + tag; }
 std::string PtNoise(const std::string& tag) { return "PTNOISE-" + Le32(20120418) + tag; }
 
 const std::string kPlaceholder = "----------------";
-
-Project Clean(const std::string& mml) {
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crOk) << mml;
-  EXPECT_TRUE(o.lines.empty()) << mml << "\n" << (o.lines.empty() ? "" : o.lines[0]);
-  return o.written ? ParseProject(o.file) : Project{};
-}
-
-void ExpectError(const std::string& mml, const std::string& message, int line) {
-  SCOPED_TRACE(mml);
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crCompileError);
-  EXPECT_FALSE(o.written);
-  EXPECT_EQ(o.lines, std::vector<std::string>{ErrorLine(message, line)});
-}
 
 // One voice of the project: its chunk and its name chunk.
 struct Voice {
@@ -301,15 +278,15 @@ TEST(VoiceTables, SettingsGoIntoLaterVoicesOnly) {
 TEST(VoiceTables, VoiceOptionsOutsideThreeBitsAreRefused) {
   VoiceFiles f;
   const std::string n = f.Make("n.ptnoise", PtNoise("a"));
-  ExpectError("#voice-options 8\n#voice " + n, U(u8"0～7 の範囲で指定してください。"), 1);
-  ExpectError("#voice-options 7\n#voice-options -1", U(u8"0～7 の範囲で指定してください。"), 2);
+  ExpectError("#voice-options 8\n#voice " + n, Sjis(u8"0～7 の範囲で指定してください。"), 1);
+  ExpectError("#voice-options 7\n#voice-options -1", Sjis(u8"0～7 の範囲で指定してください。"), 2);
 }
 
 // ---------------------------------------------------------------- limits
 
 TEST(VoiceTables, NameLimitsHintOnceAndStoreNothing) {
-  const std::string voiceHint = HintLine(U(u8"登録できる音色名は100個までです。"), 1);
-  const std::string unitHint = HintLine(U(u8"登録できるユニット名は50個までです。"), 3);
+  const std::string voiceHint = HintLine(Sjis(u8"登録できる音色名は100個までです。"), 1);
+  const std::string unitHint = HintLine(Sjis(u8"登録できるユニット名は50個までです。"), 3);
   Outcome o = Compile("#insname@100 x\n#insname@120 y\n#unitname@50 u\n#unitname@60 v\n"
                       "#insname@2147483647 z\nU0 c");
   EXPECT_EQ(o.result, crOk);
@@ -336,11 +313,11 @@ TEST(VoiceTables, PlainNameLinesAtTheLimit) {
   // stays pending for a numbered one.
   Outcome o = Compile(voiceNames + "#insname extra\n#insname@100 x");
   EXPECT_EQ(o.lines,
-            std::vector<std::string>{HintLine(U(u8"登録できる音色名は100個までです。"), 102)});
+            std::vector<std::string>{HintLine(Sjis(u8"登録できる音色名は100個までです。"), 102)});
   // A plain unitname beyond the limit asks for number 50: the hint, once.
   o = Compile(unitNames + "#unitname extra\n#unitname more\nU49 c");
   EXPECT_EQ(o.lines,
-            std::vector<std::string>{HintLine(U(u8"登録できるユニット名は50個までです。"), 51)});
+            std::vector<std::string>{HintLine(Sjis(u8"登録できるユニット名は50個までです。"), 51)});
   const Project p = ParseProject(o.file);
   ASSERT_EQ(p.CountOf("assiUNIT"), 50u);
   EXPECT_EQ(std::string(p.Find("assiUNIT", 49)->body.substr(4).c_str()), "u49");
@@ -362,7 +339,7 @@ TEST(VoiceTables, NegativeNumbersAreListErrors) {
 TEST(VoiceTables, VoiceNumbersStopAtOneHundred) {
   VoiceFiles f;
   const std::string a = f.Make("a.ptvoice", PtVoice("A"));
-  const std::string limit = U(u8"登録できる音色は100個までです。");
+  const std::string limit = Sjis(u8"登録できる音色は100個までです。");
   ExpectError("#voice@100 " + a, limit, 1);
   ExpectError("#voice@2147483647 " + a, limit, 1);
   ExpectError("#voice@99 " + a + "\n#voice " + a, limit, 2);
