@@ -197,7 +197,21 @@ TEST(Repeats, EventsReachingTheLimitOnlyAtTheEndAreWritten) {
 
 // Text re-read without making events is bounded by the number of bytes read.
 TEST(Repeats, ExpansionWithoutEventsEnds) {
-  CheckErrors({{"\n\n[99999[99999[99999 l4]]]", Error("繰り返しの展開が上限の268435456文字を超えました。", 3)}});
+  // Text that makes no events, read again and again: the reader's byte count
+  // ends the compile, with the line where it stopped.
+  const std::string limit = "繰り返しの展開が上限の268435456文字を超えました。";
+  CheckErrors({{"\n\n[99999[99999[99999 l4]]]", Error(limit, 3)}});
+  // A directive line in a hundred million passes: its comment lines and
+  // echoes stop growing the log long before the end.
+  QuavertSetErrorMessageOptions(13);  // keep the echoes
+  EXPECT_EQ(QuavertCompile("", "[100000000\n#comment x\n]"), crCompileError);
+  const std::vector<std::string> lines = LogLines();
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines.front(), "comment=x");
+  EXPECT_LT(lines.size(), 200000u);
+  EXPECT_EQ(lines[lines.size() - 2], Sjis("[ヒント] ヒントとエコーが多すぎるため、以降は省略します。"));
+  // The body stands on lines 2 and 3; the budget runs out on one of them.
+  EXPECT_TRUE(lines.back() == Error(limit, 2) || lines.back() == Error(limit, 3)) << lines.back();
 }
 
 }  // namespace
