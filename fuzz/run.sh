@@ -15,7 +15,7 @@ for target in compile voice; do
   echo "fuzz_$target: $(ls "$seeds" | wc -l) seed inputs, $seconds seconds"
   start=$(date +%s)
   status=0
-  "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
+  "$build/bin/fuzz_$target" -max_total_time="$seconds" -timeout=60 -rss_limit_mb=2048 \
     -max_len=16384 -print_final_stats=1 -artifact_prefix="$PWD/$build/crash-$target-" \
     "$work" "$PWD/$seeds" >"$build/fuzz_$target.log" 2>&1 || status=$?
   tail -n 12 "$build/fuzz_$target.log"
