@@ -125,7 +125,13 @@ class TMmlCompiler {
   void LogHint(bool withLine, const char* format, ...) const __attribute__((format(printf, 3, 4)));
 
   // --- scanner (scanner.cpp) ---
-  bool SkipBlanks();
+  // Skips blanks and line breaks; true when a byte follows. The common case,
+  // a byte that is no blank, is decided here.
+  bool SkipBlanks() {
+    uint8_t c;
+    return (Source.Peek(c) && c > ' ') || SkipBlanksSlow();
+  }
+  bool SkipBlanksSlow();
   bool ReadNumber(TMmlNumber& number);
   bool ReadExpression(int32_t& result, bool asLength, int32_t defaultLength, int32_t timebase);
   bool ReadLength(int32_t& result, int32_t defaultLength, int32_t timebase);

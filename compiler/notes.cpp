@@ -39,53 +39,47 @@ void TMmlCompiler::NoteCommand(uint8_t letter) {
   int32_t semitone = isRest ? 0 : kLetterSemitone[letter - 'a'];
   bool natural = false;
 
-  // Accidentals and bar lines, then at most one length part.
+  // Accidentals and bar lines, then at most one length part; the first byte
+  // that fits none of them is left for the command level.
   uint8_t c = 0;
   while (SkipBlanks()) {
-    Source.ReadChar(c);
+    Source.Peek(c);
+    if (IsDigit(c) || c == '%' || c == '.') {
+      int32_t read;
+      if (ReadLength(read, unit.DefaultLength, Master.Timebase)) length = read;
+      break;
+    }
+    if (c != '+' && c != '-' && c != '*' && c != '|' && c != '^') break;
+    Source.Skip();
     if (c == '+') {
       semitone = wrap::Add(semitone, 1);
     } else if (c == '-') {
       semitone = wrap::Sub(semitone, 1);
     } else if (c == '*') {
       natural = true;
-    } else if (c == '|') {
-      // bar line
-    } else if (IsDigit(c) || c == '%' || c == '.') {
-      Source.UnreadChar();
-      int32_t read;
-      if (ReadLength(read, unit.DefaultLength, Master.Timebase)) length = read;
-      break;
     } else if (c == '^') {
+      // A tie run: each '^' adds the default length; blanks, bar lines and
+      // line breaks between them are skipped.
       length = wrap::Add(length, unit.DefaultLength);
-      while (Source.ReadChar(c)) {
+      while (Source.Peek(c)) {
         if (c == '^') {
           length = wrap::Add(length, unit.DefaultLength);
-        } else if (c == '\t' || c == ' ' || c == '|') {
         } else if (c == '\n' || c == '\r') {
+          Source.Skip();
           CountLineBreak(c);
-        } else {
-          Source.UnreadChar();
+          continue;
+        } else if (c != '\t' && c != ' ' && c != '|') {
           break;
         }
+        Source.Skip();
       }
-      break;
-    } else {
-      Source.UnreadChar();
       break;
     }
   }
 
   // Slur mark.
-  if (isRest) {
-    unit.SlurOpen = false;
-  } else if (SkipBlanks()) {
-    Source.ReadChar(c);
-    unit.SlurOpen = c == '&';
-    if (!unit.SlurOpen) Source.UnreadChar();
-  } else {
-    unit.SlurOpen = false;
-  }
+  unit.SlurOpen = !isRest && SkipBlanks() && Source.Peek(c) && c == '&';
+  if (unit.SlurOpen) Source.Skip();
 
   if (!isRest) {
     const int32_t index = letter - 'a';

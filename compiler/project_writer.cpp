@@ -12,8 +12,17 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   Master.LoopStartMeasure = wrap::Mul(measure, Master.LoopStartMeasure);
   Master.EndMeasure = wrap::Mul(measure, Master.EndMeasure);
 
+  // Sorted first, so that the sort's scratch space is given back before the
+  // output buffer is taken.
+  Events.SortByClock();
+  auto& events = Events.Items;
+  if (std::any_of(Units.begin(), Units.end(), [](const TMmlUnitInfo& u) { return u.Muted; }))
+    events.erase(std::remove_if(events.begin(), events.end(),
+                                [&](const TPtcopEventRec& e) { return Units[e.UnitNo].Muted; }),
+                 events.end());
+
   // At most 12 bytes an event, plus the chunks around them.
-  out.Reserve(Events.Count() * 12 + 4096 + Comment.size());
+  out.Reserve(events.size() * 12 + 4096 + Comment.size());
 
   out.Write("PTCOLLAGE-071119", 16);
   out.WriteInt(ProjectVersion, 4);
@@ -25,19 +34,11 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   out.WriteInt(Master.LoopStartMeasure, 4);
   out.WriteInt(Master.EndMeasure, 4);
 
-  Events.SortByClock();
-  auto& events = Events.Items;
-  events.erase(std::remove_if(events.begin(), events.end(),
-                              [&](const TPtcopEventRec& e) { return Units[e.UnitNo].Muted; }),
-               events.end());
-
   out.WriteChunkHeader("Event V5", 0);
   out.WriteInt(static_cast<int32_t>(events.size()), 4);
-  // Encoded straight into the output buffer: at most 12 bytes an event.
-  const size_t start = out.Data.size();
-  out.Data.resize(start + events.size() * 12);
-  uint8_t* const first = reinterpret_cast<uint8_t*>(out.Data.data()) + start;
-  uint8_t* p = first;
+  // Encoded in blocks and appended; an event takes at most 12 bytes.
+  uint8_t block[16384];
+  uint8_t* p = block;
   int32_t previous = 0;
   int32_t unitCount = 0;
   for (const TPtcopEventRec& e : events) {
@@ -47,9 +48,12 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
     p += EncodeVarInt(e.Value, p);
     previous = e.Clock;
     if (e.UnitNo >= unitCount) unitCount = e.UnitNo + 1;
+    if (p > block + sizeof block - 12) {
+      out.Write(block, static_cast<size_t>(p - block));
+      p = block;
+    }
   }
-  out.Data.resize(start + static_cast<size_t>(p - first));
-  out.Seek(out.Data.size());
+  out.Write(block, static_cast<size_t>(p - block));
 
   if (!Title.empty()) {
     out.WriteChunkHeader("textNAME", static_cast<int32_t>(Title.size()));

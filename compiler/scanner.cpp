@@ -31,55 +31,42 @@ std::vector<std::string> SplitText(const std::string& text, const std::string& d
 
 void TMmlCompiler::CountLineBreak(uint8_t c) {
   LineNo = wrap::Add(LineNo, 1);
-  if (c != '\r') return;
   uint8_t next;
-  if (Source.ReadChar(next) && next != '\n') Source.UnreadChar();
+  if (c == '\r' && Source.Peek(next) && next == '\n') Source.Skip();
 }
 
-bool TMmlCompiler::SkipBlanks() {
+bool TMmlCompiler::SkipBlanksSlow() {
   uint8_t c;
-  for (;;) {
-    if (!Source.ReadChar(c)) return false;
-    if (c == '\t' || c == ' ') continue;
-    if (c == '\n') {
-      LineNo = wrap::Add(LineNo, 1);
-      continue;
+  while (Source.Peek(c)) {
+    if (c == '\t' || c == ' ') {
+      Source.Skip();
+    } else if (c == '\n' || c == '\r') {
+      Source.Skip();
+      CountLineBreak(c);
+    } else {
+      return true;
     }
-    if (c == '\r') {
-      LineNo = wrap::Add(LineNo, 1);
-      if (!Source.ReadChar(c)) return false;
-      if (c != '\n') Source.UnreadChar();
-      continue;
-    }
-    Source.UnreadChar();
-    return true;
   }
+  return false;
 }
 
 bool TMmlCompiler::ReadNumber(TMmlNumber& number) {
   SkipBlanks();
   uint8_t c;
   uint8_t prefix = 0;
-  if (Source.ReadChar(c)) {
-    if (c == '%')
-      prefix = '%';
-    else
-      Source.UnreadChar();
+  if (Source.Peek(c) && c == '%') {
+    prefix = '%';
+    Source.Skip();
   }
   bool negative = false;
-  if (Source.ReadChar(c)) {
-    if (c == '-')
-      negative = true;
-    else if (c != '+')
-      Source.UnreadChar();
+  if (Source.Peek(c) && (c == '+' || c == '-')) {
+    negative = c == '-';
+    Source.Skip();
   }
   int32_t value = 0;
   bool anyDigit = false;
-  while (Source.ReadChar(c)) {
-    if (!IsDigit(c)) {
-      Source.UnreadChar();
-      break;
-    }
+  while (Source.Peek(c) && IsDigit(c)) {
+    Source.Skip();
     value = wrap::Add(wrap::Mul(value, 10), c - '0');
     anyDigit = true;
   }
@@ -95,6 +82,7 @@ bool TMmlCompiler::ReadExpression(int32_t& result, bool asLength, int32_t defaul
   int32_t sum = 0;
   int32_t count = 0;
   bool subtract = false;
+  uint8_t c;
   while (SkipBlanks()) {
     TMmlNumber number;
     const bool read = ReadNumber(number);
@@ -111,12 +99,8 @@ bool TMmlCompiler::ReadExpression(int32_t& result, bool asLength, int32_t defaul
       else
         term = number.Value;
       int32_t half = term;
-      uint8_t c;
-      while (Source.ReadChar(c)) {
-        if (c != '.') {
-          Source.UnreadChar();
-          break;
-        }
+      while (Source.Peek(c) && c == '.') {
+        Source.Skip();
         half /= 2;
         term = wrap::Add(term, half);
         ++count;
@@ -124,16 +108,10 @@ bool TMmlCompiler::ReadExpression(int32_t& result, bool asLength, int32_t defaul
     }
     sum = subtract ? wrap::Sub(sum, term) : wrap::Add(sum, term);
     if (!SkipBlanks()) break;
-    uint8_t op = 0;
-    Source.ReadChar(op);
-    if (op == '+' || op == '^') {
-      subtract = false;
-    } else if (op == '-') {
-      subtract = true;
-    } else {
-      Source.UnreadChar();
-      break;
-    }
+    Source.Peek(c);
+    if (c != '+' && c != '^' && c != '-') break;
+    Source.Skip();
+    subtract = c == '-';
   }
   if (count == 0) return false;
   result = sum;

@@ -24,13 +24,22 @@ class SourceReader {
   }
 
   bool ReadChar(uint8_t& c) {
+    if (!Peek(c)) return false;
+    ++Pos;
+    return true;
+  }
+  // The next byte, without taking it: a reader looks before it takes, and
+  // what it leaves is neither taken nor counted. False at the end.
+  bool Peek(uint8_t& c) const {
     if (Pos >= Stop) {  // the end of the text, or of the budget
       if (Pos >= Size) return false;
       ThrowExpansionLimit();
     }
-    c = Data[Pos++];
+    c = Data[Pos];
     return true;
   }
+  // Takes the byte that Peek just showed.
+  void Skip() { ++Pos; }
   // The stepped-back byte will be yielded again, so it costs budget again.
   void UnreadChar() {
     if (Pos == 0) return;

@@ -1,36 +1,6 @@
 #include "uPtcop.h"
 
 #include <algorithm>
-#include <new>
-
-#include "platform.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QUAVERT_PLAIN_ALLOCATION 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QUAVERT_PLAIN_ALLOCATION 1
-#endif
-#endif
-
-namespace {
-#ifdef QUAVERT_PLAIN_ALLOCATION
-constexpr size_t kLargeBlock = SIZE_MAX;
-#else
-constexpr size_t kLargeBlock = size_t{1} << 20;
-#endif
-}  // namespace
-
-void* AllocateBytes(size_t bytes) {
-  return bytes >= kLargeBlock ? platform::AllocateLarge(bytes) : ::operator new(bytes);
-}
-
-void FreeBytes(void* block, size_t bytes) {
-  if (bytes >= kLargeBlock)
-    platform::FreeLarge(block, bytes);
-  else
-    ::operator delete(block);
-}
 
 namespace {
 
@@ -68,17 +38,9 @@ void TPtcopEventList::SortByClock() {
 
   // Scratch space of n records, left uninitialised: every slot is written
   // before it is read.
-  struct Scratch {
-    size_t bytes;
-    TPtcopEventRec* records;
-    explicit Scratch(size_t n)
-        : bytes(n * sizeof(TPtcopEventRec)), records(static_cast<TPtcopEventRec*>(AllocateBytes(bytes))) {}
-    ~Scratch() { FreeBytes(records, bytes); }
-    Scratch(const Scratch&) = delete;
-    Scratch& operator=(const Scratch&) = delete;
-  } scratch(n);
+  const std::unique_ptr<TPtcopEventRec[]> scratch(new TPtcopEventRec[n]);
   TPtcopEventRec* from = Items.data();
-  TPtcopEventRec* to = scratch.records;
+  TPtcopEventRec* to = scratch.get();
   for (unsigned d = 0; d < kDigits; ++d) {
     size_t* start = counts.data() + d * (kMask + 1);
     const uint32_t any = (ClockKey(from[0]) >> kShift[d]) & kMask;

@@ -31,26 +31,6 @@ struct TPtcopEventRec {
   TPtcopEventRec Clone() const { return *this; }
 };
 
-// Allocates blocks of a megabyte and more through platform::AllocateLarge,
-// smaller ones as usual. Sanitizer builds use the usual allocator throughout,
-// so that its checks see every buffer.
-void* AllocateBytes(size_t bytes);
-void FreeBytes(void* block, size_t bytes);
-
-template <class T>
-struct TLargeAllocator {
-  using value_type = T;
-  TLargeAllocator() = default;
-  template <class U>
-  TLargeAllocator(const TLargeAllocator<U>&) {}
-  T* allocate(size_t n) { return static_cast<T*>(AllocateBytes(n * sizeof(T))); }
-  void deallocate(T* p, size_t n) { FreeBytes(p, n * sizeof(T)); }
-  template <class U>
-  bool operator==(const TLargeAllocator<U>&) const { return true; }
-};
-
-using TEventVector = std::vector<TPtcopEventRec, TLargeAllocator<TPtcopEventRec>>;
-
 // An ordered list of events, owning them by value.
 class TPtcopEventList {
  public:
@@ -64,7 +44,7 @@ class TPtcopEventList {
   // Ascending Clock; events of equal Clock keep the order they were added in.
   void SortByClock();
 
-  TEventVector Items;
+  std::vector<TPtcopEventRec> Items;
 };
 
 // The key events of a slur chain that is still open.
