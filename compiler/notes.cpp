@@ -99,9 +99,7 @@ void TMmlCompiler::NoteCommand(uint8_t letter) {
     if (unit.SlurOpen) {
       unit.SlurEvents.AddEvent(at, u, ekKey, NoteKey);
     } else if (!FlushSlur()) {
-      Events.AddEvent(at, u, ekKey, NoteKey);
-      Events.AddEvent(at, u, ekOn, NoteGate);
-      Events.AddEvent(at, u, ekVelocity, unit.Velocity);
+      Events.AddNote(at, u, NoteKey, NoteGate, unit.Velocity);
     }
   }
 
@@ -117,9 +115,7 @@ bool TMmlCompiler::FlushSlur() {
   const uint8_t u = static_cast<uint8_t>(CurrentUnit);
   const TPtcopEventRec first = chain.front();
   NoteGate = wrap::Add(NoteGate, wrap::Sub(unit.Clock, first.Clock));
-  Events.AddEvent(first.Clock, u, ekKey, first.Value);
-  Events.AddEvent(first.Clock, u, ekOn, NoteGate);
-  Events.AddEvent(first.Clock, u, ekVelocity, unit.Velocity);
+  Events.AddNote(first.Clock, u, first.Value, NoteGate, unit.Velocity);
   unit.SlurEvents.AddEvent(wrap::Add(unit.Clock, NoteShift), u, ekKey, NoteKey);
   for (size_t i = 1; i < chain.size(); ++i)
     if (chain[i].Value != chain[i - 1].Value) Events.Add(chain[i].Clone());

@@ -15,14 +15,11 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   // Sorted first, so that the sort's scratch space is given back before the
   // output buffer is taken.
   Events.SortByClock();
-  auto& events = Events.Items;
   if (std::any_of(Units.begin(), Units.end(), [](const TMmlUnitInfo& u) { return u.Muted; }))
-    events.erase(std::remove_if(events.begin(), events.end(),
-                                [&](const TPtcopEventRec& e) { return Units[e.UnitNo].Muted; }),
-                 events.end());
+    Events.RemoveIf([&](const TPtcopEventRec& e) { return Units[e.UnitNo].Muted; });
 
   // At most 12 bytes an event, plus the chunks around them.
-  out.Reserve(events.size() * 12 + 4096 + Comment.size());
+  out.Reserve(Events.Count() * 12 + 4096 + Comment.size());
 
   out.Write("PTCOLLAGE-071119", 16);
   out.WriteInt(ProjectVersion, 4);
@@ -35,20 +32,33 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   out.WriteInt(Master.EndMeasure, 4);
 
   out.WriteChunkHeader("Event V5", 0);
-  out.WriteInt(static_cast<int32_t>(events.size()), 4);
-  // Encoded in blocks and appended; an event takes at most 12 bytes.
+  out.WriteInt(static_cast<int32_t>(Events.Count()), 4);
+  // Encoded in blocks and appended; a record takes at most 3 * 12 bytes.
   uint8_t block[16384];
   uint8_t* p = block;
   int32_t previous = 0;
   int32_t unitCount = 0;
-  for (const TPtcopEventRec& e : events) {
+  for (const TPtcopEventRec& e : Events.Items) {
     p += EncodeVarInt(wrap::Sub(e.Clock, previous), p);
     *p++ = e.UnitNo;
-    *p++ = e.Kind;
-    p += EncodeVarInt(e.Value, p);
+    if (e.Kind == ekNote) {
+      *p++ = ekKey;
+      p += EncodeVarInt(e.Value, p);
+      *p++ = 0;  // the on and velocity events at the same clock
+      *p++ = e.UnitNo;
+      *p++ = ekOn;
+      p += EncodeVarInt(e.Gate, p);
+      *p++ = 0;
+      *p++ = e.UnitNo;
+      *p++ = ekVelocity;
+      p += EncodeVarInt(e.Velocity, p);
+    } else {
+      *p++ = e.Kind;
+      p += EncodeVarInt(e.Value, p);
+    }
     previous = e.Clock;
     if (e.UnitNo >= unitCount) unitCount = e.UnitNo + 1;
-    if (p > block + sizeof block - 12) {
+    if (p > block + sizeof block - 36) {
       out.Write(block, static_cast<size_t>(p - block));
       p = block;
     }

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-// Event kinds, numbered as the project file numbers them.
+// Event kinds, numbered as the project file numbers them. ekNote is the
+// list's own: one record for the key, on and velocity events of a note, which
+// the writer expands into those three.
 enum TPtcopEventKind : uint8_t {
+  ekNote = 0,
   ekOn = 1,
   ekKey = 2,
   ekPanVolume = 3,
@@ -22,29 +25,63 @@ enum TPtcopEventKind : uint8_t {
 };
 
 // One event: at Clock, unit UnitNo receives Value of kind Kind. A small value.
+// A note record (ekNote) holds the key in Value, and its gate and velocity.
 struct TPtcopEventRec {
   int32_t Clock;
   int32_t Value;
   uint8_t UnitNo;
   uint8_t Kind;
+  uint8_t Velocity;  // ekNote: the velocity, which 'v' keeps within 0..128
+  int32_t Gate;      // ekNote: the sounding length
 
   TPtcopEventRec Clone() const { return *this; }
+  // The number of events of the file this record stands for.
+  size_t EventCount() const { return Kind == ekNote ? 3 : 1; }
 };
 
-// An ordered list of events, owning them by value.
+// An ordered list of events, owning them by value. A note's three events
+// travel as one record, so a song's notes take a third of the records.
 class TPtcopEventList {
  public:
   void AddEvent(int32_t clock, uint8_t unitNo, uint8_t kind, int32_t value) {
-    Items.push_back(TPtcopEventRec{clock, value, unitNo, kind});
+    Items.push_back(TPtcopEventRec{clock, value, unitNo, kind, 0, 0});
+    ++Events;
   }
-  void Add(const TPtcopEventRec& rec) { Items.push_back(rec); }
-  size_t Count() const { return Items.size(); }
+  // The key, on and velocity events of a note, at one clock.
+  void AddNote(int32_t clock, uint8_t unitNo, int32_t key, int32_t gate, int32_t velocity) {
+    Items.push_back(TPtcopEventRec{clock, key, unitNo, ekNote, static_cast<uint8_t>(velocity), gate});
+    Events += 3;
+  }
+  void Add(const TPtcopEventRec& rec) {
+    Items.push_back(rec);
+    Events += rec.EventCount();
+  }
+  // The number of events, a note counting three.
+  size_t Count() const { return Events; }
   bool Empty() const { return Items.empty(); }
-  void Clear() { Items.clear(); }
+  void Clear() {
+    Items.clear();
+    Events = 0;
+  }
+  // Removes the records of which drop(record) is true.
+  template <class Pred>
+  void RemoveIf(Pred drop) {
+    size_t kept = 0;
+    Events = 0;
+    for (const TPtcopEventRec& e : Items) {
+      if (drop(e)) continue;
+      Items[kept++] = e;
+      Events += e.EventCount();
+    }
+    Items.resize(kept);
+  }
   // Ascending Clock; events of equal Clock keep the order they were added in.
   void SortByClock();
 
   std::vector<TPtcopEventRec> Items;
+
+ private:
+  size_t Events = 0;
 };
 
 // The key events of a slur chain that is still open.
