@@ -66,7 +66,7 @@ bool MessageLog::Accepts() { return gRepeatableBytes < RepeatableLimit || !gFloo
 
 void MessageLog::LogEcho(const std::string& text) { LogRepeatable(text); }
 
-void MessageLog::LogLine(std::string text) { gLog.push_back(std::move(text)); }
+void MessageLog::LogLine(const std::string& text) { gLog.push_back(text); }
 
 void MessageLog::LogFormat(const char* format, ...) {
   va_list args;

@@ -15,7 +15,7 @@ std::string FormatV(const char* format, va_list args);
 class MessageLog {
  public:
   static void Clear();
-  static void LogLine(std::string text);
+  static void LogLine(const std::string& text);
   static void LogFormat(const char* format, ...) __attribute__((format(printf, 1, 2)));
   // "[ヒント] %s (%d行目)" with the line, or "[ヒント] %s" without it.
   static void LogHint(const std::string& message, bool withLine, int32_t lineNo);

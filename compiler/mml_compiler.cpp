@@ -53,7 +53,7 @@ void TMmlCompiler::LogHint(bool withLine, const char* format, ...) const {
 
 void TMmlCompiler::ReadConfiguration() {
   std::string ini;
-  if (!platform::ReadWholeFile(LibraryDir + "quavert.ini", ini)) return;
+  if (platform::ReadWholeFile(LibraryDir + "quavert.ini", ini) != platform::ReadResult::Ok) return;
   const std::string value = ReadIniValue(ini, "Path", "VoiceSearchPath");
   VoiceSearchPaths = SplitText(value, ">");
   for (size_t i = 0; i < VoiceSearchPaths.size();) {
@@ -140,10 +140,11 @@ void TMmlCompiler::BuildAndSave() {
 
 int32_t TMmlCompiler::Run() {
   if (!OptionSet(emoSuppressBanner)) {
-    MessageLog::LogLine("================================");
+    const std::string rule(32, '=');
+    MessageLog::LogLine(rule);
     MessageLog::LogFormat("  quavert Ver.%s", quavert::VersionText().c_str());
     MessageLog::LogLine("  MML to pxtone Collage compiler");
-    MessageLog::LogLine("================================");
+    MessageLog::LogLine(rule);
   }
   ReadConfiguration();
   MainLoop();

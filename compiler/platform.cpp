@@ -56,13 +56,17 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
+ReadResult ReadWholeFile(const std::string& path, std::string& out, uint64_t maxSize) {
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
+  if (fd < 0) return ReadResult::Failed;
   struct stat st{};
   if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     close(fd);
-    return false;
+    return ReadResult::Failed;
+  }
+  if (static_cast<uint64_t>(st.st_size) > maxSize) {
+    close(fd);
+    return ReadResult::TooLarge;
   }
   std::string data;
   data.reserve(static_cast<size_t>(st.st_size));
@@ -72,14 +76,18 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     if (n < 0) {
       if (errno == EINTR) continue;
       close(fd);
-      return false;
+      return ReadResult::Failed;
     }
     if (n == 0) break;
+    if (data.size() + static_cast<size_t>(n) > maxSize) {  // it grew while read
+      close(fd);
+      return ReadResult::TooLarge;
+    }
     data.append(chunk, static_cast<size_t>(n));
   }
   close(fd);
   out.swap(data);
-  return true;
+  return ReadResult::Ok;
 }
 
 namespace {

@@ -23,8 +23,10 @@ uint32_t MilliTimer();
 bool DirectoryExists(const std::string& path);
 bool FileExists(const std::string& path);
 
-// Reads the whole file; false when it cannot be opened or read.
-bool ReadWholeFile(const std::string& path, std::string& out);
+// Reads the whole of a regular file into out, unless it holds more than
+// maxSize bytes; out is left alone unless the result is Ok.
+enum class ReadResult { Ok, Failed, TooLarge };
+ReadResult ReadWholeFile(const std::string& path, std::string& out, uint64_t maxSize = UINT64_MAX);
 
 // Replaces the file with the given bytes atomically: the bytes go to a
 // temporary file in the same folder, which is then renamed over the target.

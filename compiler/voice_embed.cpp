@@ -1,7 +1,5 @@
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 #include "message_log.h"
 #include "messages.h"
@@ -95,17 +93,19 @@ std::string VoiceNameOfFile(const std::string& path) {
 constexpr size_t kLargestVoiceFile = static_cast<size_t>(INT32_MAX - 28);
 
 void WriteFileVoice(TPtcopStream& out, TPtcopStream& work, const TPtcopAssignVoice& voice) {
-  // Refuse a file too large to embed before reading it all into memory.
-  std::error_code ec;
-  const uintmax_t onDisk = std::filesystem::file_size(voice.FileName, ec);
-  if (!ec && onDisk > kLargestVoiceFile)
-    throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
-  if (!platform::ReadWholeFile(voice.FileName, work.Data))
-    throw EQuavertError(Format(msg::VoiceUnreadable, voice.FileName.c_str()));
+  // A file too large to embed is refused before it is read into memory.
+  switch (platform::ReadWholeFile(voice.FileName, work.Data, kLargestVoiceFile)) {
+    case platform::ReadResult::Ok:
+      break;
+    case platform::ReadResult::TooLarge:
+      throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
+    case platform::ReadResult::Failed:
+      throw EQuavertError(Format(msg::VoiceUnreadable, voice.FileName.c_str()));
+  }
   work.Seek(0);
   const std::string& d = work.Data;
   const size_t size = d.size();
-  if (size < 12 || size > kLargestVoiceFile)
+  if (size < 12)
     throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
   const int32_t fileSize = static_cast<int32_t>(size);
 
