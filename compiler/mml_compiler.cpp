@@ -37,9 +37,9 @@ TMmlCompiler::TMmlCompiler(const char* outputFileName, const char* mmlText, uint
   LibraryDir = platform::FolderOf(platform::LibraryPath());
   if (!EndsWithSeparator(LibraryDir)) LibraryDir += '/';
   for (auto& unit : Units) unit.DefaultLength = Master.Timebase;
-  // Room for the largest song of notes up front: the list does not move while
-  // it grows, and the pages a small song does not use are never touched.
-  Events.Items.reserve(EventLimit / 3 + 1024);
+  // Room for the largest song up front: the list does not move while it
+  // grows, and the pages a small song does not use are never touched.
+  Events.Items.reserve(EventLimit + 1024);
 }
 
 void TMmlCompiler::LogHint(bool withLine, const char* format, ...) const {

@@ -12,14 +12,17 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   Master.LoopStartMeasure = wrap::Mul(measure, Master.LoopStartMeasure);
   Master.EndMeasure = wrap::Mul(measure, Master.EndMeasure);
 
-  // Sorted first, so that the sort's scratch space is given back before the
-  // output buffer is taken.
-  Events.SortByClock();
+  // The output buffer (at most 12 bytes an event, plus the chunks around
+  // them) lends the sort its scratch space: the project fills the same memory
+  // afterwards, so sorting touches no memory of its own.
+  out.Reserve(std::max(Events.Items.size() * sizeof(TPtcopEventRec),
+                       Events.Count() * 12 + 4096 + Comment.size()));
+  Events.SortByClock(out.Data);
+  out.Data.clear();
+  out.Seek(0);
+
   if (std::any_of(Units.begin(), Units.end(), [](const TMmlUnitInfo& u) { return u.Muted; }))
     Events.RemoveIf([&](const TPtcopEventRec& e) { return Units[e.UnitNo].Muted; });
-
-  // At most 12 bytes an event, plus the chunks around them.
-  out.Reserve(Events.Count() * 12 + 4096 + Comment.size());
 
   out.Write("PTCOLLAGE-071119", 16);
   out.WriteInt(ProjectVersion, 4);

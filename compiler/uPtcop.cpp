@@ -15,6 +15,11 @@ inline uint32_t ClockKey(const TPtcopEventRec& e) { return static_cast<uint32_t>
 // is the same in every record needs no pass, so a song of up to four million
 // clocks takes two.
 void TPtcopEventList::SortByClock() {
+  std::string scratch;
+  SortByClock(scratch);
+}
+
+void TPtcopEventList::SortByClock(std::string& scratch) {
   const size_t n = Items.size();
   if (n < 2) return;
   if (n < 256) {
@@ -36,25 +41,28 @@ void TPtcopEventList::SortByClock() {
   }
   if (sorted) return;
 
-  // Scratch space of n records, left uninitialised: every slot is written
-  // before it is read.
-  const std::unique_ptr<TPtcopEventRec[]> scratch(new TPtcopEventRec[n]);
-  TPtcopEventRec* from = Items.data();
-  TPtcopEventRec* to = scratch.get();
+  // The passes move records between the list and the scratch bytes, as bytes.
+  constexpr size_t kSize = sizeof(TPtcopEventRec);
+  if (scratch.size() < n * kSize) scratch.resize(n * kSize);
+  char* from = reinterpret_cast<char*>(Items.data());
+  char* to = scratch.data();
   for (unsigned d = 0; d < kDigits; ++d) {
     size_t* start = counts.data() + d * (kMask + 1);
-    const uint32_t any = (ClockKey(from[0]) >> kShift[d]) & kMask;
-    if (start[any] == n) continue;  // the same digit everywhere
+    if (start[(ClockKey(Items[0]) >> kShift[d]) & kMask] == n) continue;  // one digit for all
     size_t sum = 0;
     for (uint32_t b = 0; b <= kMask; ++b) {
       const size_t count = start[b];
       start[b] = sum;
       sum += count;
     }
-    for (size_t i = 0; i < n; ++i) to[start[(ClockKey(from[i]) >> kShift[d]) & kMask]++] = from[i];
+    for (size_t i = 0; i < n; ++i) {
+      TPtcopEventRec e;
+      std::memcpy(&e, from + i * kSize, kSize);
+      std::memcpy(to + start[(ClockKey(e) >> kShift[d]) & kMask]++ * kSize, &e, kSize);
+    }
     std::swap(from, to);
   }
-  if (from != Items.data()) std::copy(from, from + n, Items.data());
+  if (from != reinterpret_cast<char*>(Items.data())) std::memcpy(Items.data(), from, n * kSize);
 }
 
 size_t EncodeVarInt(int32_t value, uint8_t out[5]) {

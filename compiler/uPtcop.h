@@ -77,6 +77,9 @@ class TPtcopEventList {
   }
   // Ascending Clock; events of equal Clock keep the order they were added in.
   void SortByClock();
+  // The same, with scratch space taken from the bytes of `scratch` (grown as
+  // needed; its content is lost): the writer lends its output buffer.
+  void SortByClock(std::string& scratch);
 
   std::vector<TPtcopEventRec> Items;
 
