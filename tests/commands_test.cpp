@@ -19,8 +19,6 @@ constexpr int kOn = 1, kKey = 2, kPanVolume = 3, kVelocity = 4, kVolume = 5, kPo
 // Note numbers of octave 5 (c = 27 + 12 * 5).
 constexpr int C5 = 87, D5 = 89, E5 = 91, F5 = 92, A5 = 96, B5 = 98;
 
-using Events = std::vector<Event>;
-
 // A note as it is written: key, on and velocity at one clock. The defaults
 // are those of a fresh unit: a quarter of 480 clocks at gate 80 %.
 Events Note(int32_t clock, int noteNumber, int32_t on = 384, int32_t velocity = 100, int unit = 0) {
@@ -35,51 +33,15 @@ Events Cat(std::initializer_list<Events> parts) {
   return all;
 }
 
-std::string Hint(const std::string& text, int line) {
-  return Sjis("[ヒント] " + text + " (" + std::to_string(line) + "行目)");
-}
+std::string Hint(const std::string& text, int line) { return HintLine(Sjis(text), line); }
 std::string Stray(int value, int line) {
   return Hint("突然の \"" + std::to_string(value) + "\" です。", line);
 }
 std::string Stray(const std::string& ch, int line) { return Hint("\"" + ch + "\" を解釈できません。", line); }
-std::string Error(const std::string& text, int line) {
-  return Sjis("[エラー] " + text + " (" + std::to_string(line) + "行目)");
-}
-
-struct Case {
-  std::string mml;
-  Events events;
-  std::vector<std::string> lines = {};
-};
-
-void Check(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE("mml: " + c.mml);
-    const Outcome o = Compile(c.mml);
-    EXPECT_EQ(o.result, crOk);
-    EXPECT_EQ(o.lines, c.lines);
-    ASSERT_TRUE(o.written);
-    EXPECT_EQ(ParseProject(o.file).events, c.events);
-  }
-}
-
-struct ErrorCase {
-  std::string mml;
-  std::string line;  // the one log line
-};
-
-void CheckErrors(const std::vector<ErrorCase>& cases) {
-  for (const ErrorCase& c : cases) {
-    SCOPED_TRACE("mml: " + c.mml);
-    const Outcome o = Compile(c.mml);
-    EXPECT_EQ(o.result, crCompileError);
-    EXPECT_EQ(o.lines, std::vector<std::string>{c.line});
-    EXPECT_FALSE(o.written);
-  }
-}
+std::string Error(const std::string& text, int line) { return ErrorLine(Sjis(text), line); }
 
 TEST(Commands, OneShotOctave) {
-  Check({
+  ExpectEvents({
       {"`c c", Cat({Note(0, C5 + 12), Note(480, C5)})},
       {"\"\"c", Note(0, C5 - 24)},
       {"`\"c", Note(0, C5)},
@@ -91,7 +53,7 @@ TEST(Commands, OneShotOctave) {
 }
 
 TEST(Commands, DefaultLength) {
-  Check({
+  ExpectEvents({
       {"l8 c c", Cat({Note(0, C5, 192), Note(240, C5, 192)})},
       {"l8 l4 c c", Cat({Note(0, C5), Note(480, C5)})},
       {"l8. c c", Cat({Note(0, C5, 288), Note(360, C5, 288)})},
@@ -107,7 +69,7 @@ TEST(Commands, DefaultLength) {
 }
 
 TEST(Commands, Octave) {
-  Check({
+  ExpectEvents({
       {"o4 c", Note(0, C5 - 12)},
       {"o3+1 c", Note(0, C5 - 12)},
       {"o 4 c", Note(0, C5), {Stray(4, 1)}},
@@ -122,7 +84,7 @@ TEST(Commands, Octave) {
 
 TEST(Commands, Velocity) {
   auto vel = [](int32_t v) { return Note(0, C5, 384, v); };
-  Check({
+  ExpectEvents({
       {"v200 c", vel(128)},
       {"v3 v-5 c", vel(0)},
       {"v c v", vel(100)},
@@ -147,7 +109,7 @@ TEST(Commands, Velocity) {
 
 TEST(Commands, Gate) {
   auto on = [](int32_t gate) { return Note(0, C5, gate); };
-  Check({
+  ExpectEvents({
       {"q60 c", on(288)},
       {"q%120 c", on(120)},
       {"q%120 q c", on(576)},  // back to percentages with the old value
@@ -163,7 +125,7 @@ TEST(Commands, Gate) {
 }
 
 TEST(Commands, PanVolumeVoiceGroup) {
-  Check({
+  ExpectEvents({
       {"P64 c", Cat({Ev(0, kPanVolume, 64), Note(0, C5)})},
       {"P64+10", Ev(0, kPanVolume, 74)},
       {"P c", Note(0, C5)},
@@ -186,7 +148,7 @@ TEST(Commands, PanVolumeVoiceGroup) {
 }
 
 TEST(Commands, Portamento) {
-  Check({
+  ExpectEvents({
       {"Po8", Ev(0, kPortamento, 240)},
       {"Po 8", Ev(0, kPortamento, 240)},
       {"Po4.", Ev(0, kPortamento, 720)},
@@ -200,7 +162,7 @@ TEST(Commands, Portamento) {
 
 TEST(Commands, ControlEventsStayAtTheUnshiftedClock) {
   const int u = 2;
-  Check({
+  ExpectEvents({
       {"U2 l2 c t30 P64 V100 @3 G1 c",
        Cat({Note(0, C5, 768, 100, u), Ev(960, kPanVolume, 64, u), Ev(960, kVolume, 100, u),
             Ev(960, kVoiceNo, 3, u), Ev(960, kGroupNo, 1, u), Note(990, C5, 768, 100, u)})},
@@ -211,7 +173,7 @@ TEST(Commands, ControlEventsStayAtTheUnshiftedClock) {
 }
 
 TEST(Commands, UnitSelection) {
-  Check({
+  ExpectEvents({
       {"U1+2 c", Note(0, C5, 384, 100, 3)},
       {"U 1 c", Note(0, C5, 384, 100, 1)},
       {"U\n1 c", Note(0, C5, 384, 100, 1)},
@@ -222,7 +184,7 @@ TEST(Commands, UnitSelection) {
 }
 
 TEST(Commands, TransposeAndFineTune) {
-  Check({
+  ExpectEvents({
       {"K2 c", Note(0, D5)},
       {"K-2 c", Note(0, C5 - 2)},
       {"K-3+1 c", Note(0, C5 - 4)},
@@ -234,7 +196,7 @@ TEST(Commands, TransposeAndFineTune) {
       {"K2\nK\n-3 c", Note(0, D5), {Stray("-", 3), Stray(3, 3)}},
   });
   auto key = [](int32_t value) { return Events{{0, 0, kKey, value}, {0, 0, kOn, 384}, {0, 0, kVelocity, 100}}; };
-  Check({
+  ExpectEvents({
       {"p10 c", key(C5 * 256 + 10)},
       {"p-10 c", key(C5 * 256 - 10)},
       {"p5 p- c", key(C5 * 256 + 5)},
@@ -244,7 +206,7 @@ TEST(Commands, TransposeAndFineTune) {
 }
 
 TEST(Commands, NoTransposeUnit) {
-  Check({
+  ExpectEvents({
       // the $K- unit ignores K, p and #keyshift but keeps the key signature
       {"#keyshift 2\n$F+c $K- K5 p10 c U1 c",
        Cat({Note(0, C5 + 1), Events{{0, 1, kKey, (C5 + 1 + 2 + 5) * 256 + 10}, {0, 1, kOn, 384},
@@ -255,7 +217,7 @@ TEST(Commands, NoTransposeUnit) {
 }
 
 TEST(Commands, TimingPattern) {
-  Check({
+  ExpectEvents({
       {"t20 c c", Cat({Note(20, C5), Note(500, C5)})},
       {"t120 c t c", Cat({Note(120, C5), Note(600, C5)})},
       {"t120 c t0 c", Cat({Note(120, C5), Note(480, C5)})},
@@ -263,7 +225,7 @@ TEST(Commands, TimingPattern) {
       {"t5,10 c", Note(10, C5)},
   });
   const std::string interval = "tコマンドの間隔指定は1以上を指定する必要があります。";
-  CheckErrors({
+  ExpectErrors({
       {"c\nt0,10", Error(interval, 2)},
       {"t-5,10", Error(interval, 1)},
       {"t\n\n0,10", Error(interval, 3)},
@@ -271,18 +233,18 @@ TEST(Commands, TimingPattern) {
 }
 
 TEST(Commands, Position) {
-  Check({
+  ExpectEvents({
       {"T2,1,10 c", Note(4330, C5)},
       {"T1 c", Note(1920, C5)},
       {"T1,2 c", Note(2880, C5)},
       {"c T0 d", Cat({Note(0, C5), Note(0, D5)})},
       {"T c", Note(0, C5)},
   });
-  CheckErrors({{"c\nT1,2,3,4", Error("Tコマンドで指定できる引数は1～3個です。", 2)}});
+  ExpectErrors({{"c\nT1,2,3,4", Error("Tコマンドで指定できる引数は1～3個です。", 2)}});
 }
 
 TEST(Commands, Mute) {
-  Check({
+  ExpectEvents({
       {"c M", {}},
       {"M c", {}},
       {"c U1 M d", Note(0, C5)},
@@ -292,7 +254,7 @@ TEST(Commands, Mute) {
 }
 
 TEST(Commands, KeySignature) {
-  Check({
+  ExpectEvents({
       {"$F+f c f", Cat({Note(0, C5), Note(480, F5 + 1)})},  // the blank ends the list
       {"$F+fc c f", Cat({Note(0, C5 + 1), Note(480, F5 + 1)})},
       {"$F+ fc c f", Cat({Note(0, C5 + 1), Note(480, F5 + 1)})},
@@ -311,7 +273,7 @@ TEST(Commands, KeySignature) {
 TEST(Commands, Errors) {
   const std::string group = "0～6 の範囲で指定してください。";
   const std::string units = "登録できるユニットは50個までです。";
-  CheckErrors({
+  ExpectErrors({
       {"c\nG7", Error(group, 2)},
       {"G1-2", Error(group, 1)},
       {"c\nU50", Error(units, 2)},

@@ -13,11 +13,6 @@ using namespace qt;
 
 namespace {
 
-
-std::string ErrorLine(const std::string& message, int line) {
-  return Sjis(u8"[エラー] ") + message + " (" + std::to_string(line) + Sjis(u8"行目)");
-}
-
 std::string NotInteger(const std::string& text) {
   return Sjis(u8"「") + text + Sjis(u8"」は整数ではありません。");
 }
@@ -26,23 +21,6 @@ std::string NotReal(const std::string& text) {
 }
 std::string Range(const std::string& bounds) {
   return bounds + Sjis(u8" の範囲で指定してください。");
-}
-
-// The project of a compile that must succeed without any log line.
-Project Clean(const std::string& mml) {
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crOk) << mml;
-  EXPECT_TRUE(o.lines.empty()) << mml << "\n" << (o.lines.empty() ? "" : o.lines[0]);
-  return o.written ? ParseProject(o.file) : Project{};
-}
-
-// A compile that must fail with exactly one error line and write nothing.
-void ExpectError(const std::string& mml, const std::string& message, int line = 1) {
-  SCOPED_TRACE(mml);
-  const Outcome o = Compile(mml);
-  EXPECT_EQ(o.result, crCompileError);
-  EXPECT_FALSE(o.written);
-  EXPECT_EQ(o.lines, std::vector<std::string>{ErrorLine(message, line)});
 }
 
 float TempoOf(const Project& p) {
@@ -97,12 +75,25 @@ TEST(Conversion, IntegerValueEndsAtTheLineButIncludesComments) {
   EXPECT_EQ(Clean("#pversion \t 77 \t").version, 77);
 }
 
+// A directive line, and the bounds of the range error it gives ("" when its
+// value passes).
+struct RangeCase {
+  std::string mml;
+  std::string bounds;
+};
+
+void ExpectRanges(const std::vector<RangeCase>& cases) {
+  for (const RangeCase& c : cases) {
+    SCOPED_TRACE(c.mml);
+    if (c.bounds.empty())
+      Clean(c.mml);
+    else
+      ExpectError(c.mml, Range(Sjis(c.bounds)));
+  }
+}
+
 TEST(Conversion, IntegerRangesAreInclusive) {
-  struct Case {
-    std::string mml;
-    std::string bounds;  // "" when the value passes
-  };
-  const std::vector<Case> cases = {
+  ExpectRanges({
       {"#timebase 0", "1～32767"},  {"#clock 32768", "1～32767"},
       {"#timebase 1", ""},          {"#clock 32767", ""},
       {"#timebase -1", "1～32767"}, {"#beat 0", "1～127"},
@@ -110,14 +101,7 @@ TEST(Conversion, IntegerRangesAreInclusive) {
       {"#vadd 0", "1～2147483647"}, {"#vadd 2147483647", ""},
       {"#voice-options 8", "0～7"}, {"#voice-options -1", "0～7"},
       {"#voice-options 0", ""},     {"#voice-options 7", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.mml);
-    if (c.bounds.empty())
-      Clean(c.mml);
-    else
-      ExpectError(c.mml, Range(Sjis(c.bounds)));
-  }
+  });
 }
 
 TEST(Conversion, RealSyntaxThroughTempo) {
@@ -160,11 +144,7 @@ TEST(Conversion, RealSyntaxThroughTempo) {
 }
 
 TEST(Conversion, RealRangesPrintRoundedBoundsAndTestTheSingleValue) {
-  struct Case {
-    std::string mml;
-    std::string bounds;  // "" when the value passes
-  };
-  const std::vector<Case> cases = {
+  ExpectRanges({
       {"#delay-quant 100.01", "0～100"},    {"#delay-quant -0.01", "0～100"},
       {"#delay-freq nan", "0～100"},        {"#delay-freq -inf", "0～100"},
       {"#delay-quant 0", ""},               {"#delay-freq 100", ""},
@@ -173,14 +153,7 @@ TEST(Conversion, RealRangesPrintRoundedBoundsAndTestTheSingleValue) {
       {"#overdrive-cut 50", ""},            {"#overdrive-amp 0.09", "0～8"},
       {"#overdrive-amp 8.01", "0～8"},      {"#overdrive-amp 0.1", ""},
       {"#overdrive-amp 8", ""},             {"#overdrive-amp Inf", "0～8"},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.mml);
-    if (c.bounds.empty())
-      Clean(c.mml);
-    else
-      ExpectError(c.mml, Range(Sjis(c.bounds)));
-  }
+  });
 }
 
 TEST(Conversion, StoredRealsAreSinglePrecision) {

@@ -18,8 +18,6 @@ constexpr int kOn = 1, kKey = 2, kVelocity = 4;
 // Note numbers of octave 5 (c = 27 + 12 * 5).
 constexpr int C5 = 87, D5 = 89, E5 = 91, F5 = 92, A5 = 96, B5 = 98;
 
-using Events = std::vector<Event>;
-
 // Quarter notes of a fresh unit, one after the other from clock 0.
 Events Melody(std::initializer_list<int> noteNumbers, int unit = 0) {
   Events all;
@@ -45,48 +43,12 @@ Events Times(int n, int noteNumber) {
   return all;
 }
 
-std::string Hint(const std::string& text, int line) {
-  return Sjis("[ヒント] " + text + " (" + std::to_string(line) + "行目)");
-}
+std::string Hint(const std::string& text, int line) { return HintLine(Sjis(text), line); }
 std::string Stray(const std::string& ch, int line) { return Hint("\"" + ch + "\" を解釈できません。", line); }
-std::string Error(const std::string& text, int line) {
-  return Sjis("[エラー] " + text + " (" + std::to_string(line) + "行目)");
-}
-
-struct Case {
-  std::string mml;
-  Events events;
-  std::vector<std::string> lines = {};
-};
-
-void Check(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    SCOPED_TRACE("mml: " + c.mml);
-    const Outcome o = Compile(c.mml);
-    EXPECT_EQ(o.result, crOk);
-    EXPECT_EQ(o.lines, c.lines);
-    ASSERT_TRUE(o.written);
-    EXPECT_EQ(ParseProject(o.file).events, c.events);
-  }
-}
-
-struct ErrorCase {
-  std::string mml;
-  std::string line;  // the one log line
-};
-
-void CheckErrors(const std::vector<ErrorCase>& cases) {
-  for (const ErrorCase& c : cases) {
-    SCOPED_TRACE("mml: " + c.mml.substr(0, 60));
-    const Outcome o = Compile(c.mml);
-    EXPECT_EQ(o.result, crCompileError);
-    EXPECT_EQ(o.lines, std::vector<std::string>{c.line});
-    EXPECT_FALSE(o.written);
-  }
-}
+std::string Error(const std::string& text, int line) { return ErrorLine(Sjis(text), line); }
 
 TEST(Repeats, Counts) {
-  Check({
+  ExpectEvents({
       {"[c d]", Melody({C5, D5, C5, D5})},
       {"[3 c d]", Melody({C5, D5, C5, D5, C5, D5})},
       {"[1 c d]", Melody({C5, D5})},
@@ -100,7 +62,7 @@ TEST(Repeats, Counts) {
 }
 
 TEST(Repeats, BreakOut) {
-  Check({
+  ExpectEvents({
       {"[3 a : b]", Melody({A5, B5, A5, B5, A5})},
       {"[2 c : d] e", Melody({C5, D5, C5, E5})},
       {"[1 a : b]", Melody({A5, B5})},
@@ -112,12 +74,12 @@ TEST(Repeats, BreakOut) {
 }
 
 TEST(Repeats, Nesting) {
-  Check({
+  ExpectEvents({
       {"[2 [3 c]]", Times(6, C5)},
       {"[[[[[[[[c]]]]]]]]", Times(256, C5)},
       {"[1[1[1[1[1[1[1[1 c]]]]]]]] d", Melody({C5, D5})},
   });
-  CheckErrors({
+  ExpectErrors({
       {"c\n[[[[[[[[[c]]]]]]]]]", Error("繰り返しネストが上限を超えています。", 2)},
       {"c\n]", Error("繰り返しネストがもうありません。", 2)},
       {"[c]\n]", Error("繰り返しネストがもうありません。", 2)},
@@ -127,7 +89,7 @@ TEST(Repeats, Nesting) {
 }
 
 TEST(Repeats, StateCarriesFromPassToPass) {
-  Check({
+  ExpectEvents({
       {"[4 c >]", Melody({C5, C5 + 12, C5 + 24, C5 + 36})},
       {"[4 o4 c >] c", Melody({C5 - 12, C5 - 12, C5 - 12, C5 - 12, C5})},
       {"[3 v+ c]", Events{{0, 0, kKey, C5 * 256},    {0, 0, kOn, 384},     {0, 0, kVelocity, 108},
@@ -148,20 +110,20 @@ TEST(Repeats, StateCarriesFromPassToPass) {
 }
 
 TEST(Repeats, NeverClosedPlaysOnce) {
-  Check({
+  ExpectEvents({
       {"[3 c d", Melody({C5, D5})},
       {"[2 [3 c]", Times(3, C5)},
   });
 }
 
 TEST(Repeats, LineNumbersOnLaterPasses) {
-  Check({
+  ExpectEvents({
       // the body's lines on every pass
       {"[3\nc\nX\n]", Times(3, C5), {Stray("X", 3), Stray("X", 3), Stray("X", 3)}},
       // after the break-out jump, the lines of the text after the ']'
       {"[2\nc\n:\nX\n]\nY", Times(2, C5), {Stray("X", 4), Stray("Y", 6)}},
   });
-  CheckErrors({
+  ExpectErrors({
       {"[3 c\n:\nd\n]\n\nT1,2,3,4", Error("Tコマンドで指定できる引数は1～3個です。", 6)},
   });
 }
@@ -170,7 +132,7 @@ TEST(Repeats, LineNumbersOnLaterPasses) {
 // list to 500001 events, and the next byte read ends the compile.
 TEST(Repeats, TooManyEventsEndTheCompile) {
   const std::string limit = "イベント数が上限の500000個を超えました。";
-  CheckErrors({
+  ExpectErrors({
       {"[200000 c]", Error(limit, 1)},
       {"[200000\nc\nr\n]", Error(limit, 3)},  // raised at the r of a later pass
       {"[166666 c]P1P1P1|", Error(limit, 1)},
@@ -200,7 +162,7 @@ TEST(Repeats, ExpansionWithoutEventsEnds) {
   // Text that makes no events, read again and again: the reader's byte count
   // ends the compile, with the line where it stopped.
   const std::string limit = "繰り返しの展開が上限の268435456文字を超えました。";
-  CheckErrors({{"\n\n[99999[99999[99999 l4]]]", Error(limit, 3)}});
+  ExpectErrors({{"\n\n[99999[99999[99999 l4]]]", Error(limit, 3)}});
   // A directive line in a hundred million passes: its comment lines and
   // echoes stop growing the log long before the end.
   QuavertSetErrorMessageOptions(13);  // keep the echoes

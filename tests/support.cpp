@@ -283,4 +283,25 @@ void ExpectError(const std::string& mml, const std::string& message, int line) {
   EXPECT_EQ(o.lines, std::vector<std::string>{ErrorLine(message, line)});
 }
 
+void ExpectEvents(const std::vector<EventCase>& cases) {
+  for (const EventCase& c : cases) {
+    SCOPED_TRACE("mml: " + c.mml.substr(0, 80));
+    const Outcome o = Compile(c.mml);
+    EXPECT_EQ(o.result, crOk);
+    EXPECT_EQ(o.lines, c.lines);
+    ASSERT_TRUE(o.written);
+    EXPECT_EQ(ParseProject(o.file).events, c.events);
+  }
+}
+
+void ExpectErrors(const std::vector<ErrorCase>& cases) {
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE("mml: " + c.mml.substr(0, 80));
+    const Outcome o = Compile(c.mml);
+    EXPECT_EQ(o.result, crCompileError);
+    EXPECT_EQ(o.lines, std::vector<std::string>{c.line});
+    EXPECT_FALSE(o.written);
+  }
+}
+
 }  // namespace qt

@@ -63,6 +63,8 @@ struct Event {
 };
 std::ostream& operator<<(std::ostream& os, const Event& e);
 
+using Events = std::vector<Event>;
+
 struct Chunk {
   std::string tag;
   int32_t size;
@@ -84,7 +86,22 @@ Project ParseProject(const std::string& bytes);
 // Compiles mml expecting success without a log line; the project read back.
 Project Clean(const std::string& mml);
 // Compiles mml expecting exactly the one error line, and no file.
-void ExpectError(const std::string& mml, const std::string& message, int line);
+void ExpectError(const std::string& mml, const std::string& message, int line = 1);
+
+// A source that compiles, with its decoded events and its log lines.
+struct EventCase {
+  std::string mml;
+  Events events;
+  std::vector<std::string> lines = {};
+};
+void ExpectEvents(const std::vector<EventCase>& cases);
+
+// A source that fails, with its one log line.
+struct ErrorCase {
+  std::string mml;
+  std::string line;
+};
+void ExpectErrors(const std::vector<ErrorCase>& cases);
 
 int32_t Int32At(const std::string& bytes, size_t at);
 float FloatAt(const std::string& bytes, size_t at);
