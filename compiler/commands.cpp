@@ -189,7 +189,7 @@ void TMmlCompiler::UnitCommand(uint8_t command) {
           Source.UnreadChar();
         }
       } else if (c == 'K' || c == 'Q') {
-        uint8_t mode;
+        uint8_t mode = 0;
         if (!Source.ReadChar(mode)) return;
         if (c == 'K' && (mode == '+' || mode == '-'))
           unit.NoTranspose = mode == '-';

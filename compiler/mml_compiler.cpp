@@ -106,7 +106,7 @@ void TMmlCompiler::Dispatch(uint8_t c) {
 
 void TMmlCompiler::MainLoop() {
   try {
-    uint8_t c;
+    uint8_t c = 0;
     while (Source.ReadChar(c)) {
       CurrentChar = c;
       if (Events.Count() > EventLimit)

@@ -128,7 +128,7 @@ class TMmlCompiler {
   // Skips blanks and line breaks; true when a byte follows. The common case,
   // a byte that is no blank, is decided here.
   bool SkipBlanks() {
-    uint8_t c;
+    uint8_t c = 0;
     return (Source.Peek(c) && c > ' ') || SkipBlanksSlow();
   }
   bool SkipBlanksSlow();

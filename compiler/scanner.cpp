@@ -31,12 +31,12 @@ std::vector<std::string> SplitText(const std::string& text, const std::string& d
 
 void TMmlCompiler::CountLineBreak(uint8_t c) {
   LineNo = wrap::Add(LineNo, 1);
-  uint8_t next;
+  uint8_t next = 0;
   if (c == '\r' && Source.Peek(next) && next == '\n') Source.Skip();
 }
 
 bool TMmlCompiler::SkipBlanksSlow() {
-  uint8_t c;
+  uint8_t c = 0;
   while (Source.Peek(c)) {
     if (c == '\t' || c == ' ') {
       Source.Skip();
@@ -52,7 +52,7 @@ bool TMmlCompiler::SkipBlanksSlow() {
 
 bool TMmlCompiler::ReadNumber(TMmlNumber& number) {
   SkipBlanks();
-  uint8_t c;
+  uint8_t c = 0;
   uint8_t prefix = 0;
   if (Source.Peek(c) && c == '%') {
     prefix = '%';
@@ -82,7 +82,7 @@ bool TMmlCompiler::ReadExpression(int32_t& result, bool asLength, int32_t defaul
   int32_t sum = 0;
   int32_t count = 0;
   bool subtract = false;
-  uint8_t c;
+  uint8_t c = 0;
   while (SkipBlanks()) {
     TMmlNumber number;
     const bool read = ReadNumber(number);
@@ -127,7 +127,7 @@ bool TMmlCompiler::ReadNumberList() {
   int32_t value;
   while (ReadExpression(value, false, 0, 0)) {
     NumberList.Add(value);
-    uint8_t c;
+    uint8_t c = 0;
     if (!Source.ReadChar(c)) break;
     if (c != ',') {
       Source.UnreadChar();
@@ -140,7 +140,7 @@ bool TMmlCompiler::ReadNumberList() {
 void TMmlCompiler::SkipBlockComment() {
   enum Class { kOther, kStar, kSlash };
   Class previous = kOther;
-  uint8_t c;
+  uint8_t c = 0;
   while (CommentDepth > 0 && Source.ReadChar(c)) {
     Class current;
     if (c == '\n' || c == '\r') {
@@ -158,7 +158,7 @@ void TMmlCompiler::SkipBlockComment() {
 }
 
 void TMmlCompiler::CommentCommand() {
-  uint8_t c;
+  uint8_t c = 0;
   if (!Source.ReadChar(c)) return;
   if (c == '/') {
     while (Source.ReadChar(c)) {
@@ -198,7 +198,7 @@ void TMmlCompiler::DefaultBranch(uint8_t c) {
     NumberList.Clear();
     return;
   }
-  uint8_t second;
+  uint8_t second = 0;
   if (IsLeadByte(c) && Source.ReadChar(second)) {
     // A line end is never the second half of a character: taking it would
     // lose the line from the count and put a line break into the hint.

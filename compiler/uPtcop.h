@@ -43,13 +43,25 @@ struct TPtcopEventRec {
 // travel as one record, so a song's notes take a third of the records.
 class TPtcopEventList {
  public:
+  // Records are built in place: a record built aside and copied in would be
+  // read back whole right after being written field by field, which stalls.
   void AddEvent(int32_t clock, uint8_t unitNo, uint8_t kind, int32_t value) {
-    Items.push_back(TPtcopEventRec{clock, value, unitNo, kind, 0, 0});
+    TPtcopEventRec& r = Items.emplace_back();
+    r.Clock = clock;
+    r.Value = value;
+    r.UnitNo = unitNo;
+    r.Kind = kind;
     ++Events;
   }
   // The key, on and velocity events of a note, at one clock.
   void AddNote(int32_t clock, uint8_t unitNo, int32_t key, int32_t gate, int32_t velocity) {
-    Items.push_back(TPtcopEventRec{clock, key, unitNo, ekNote, static_cast<uint8_t>(velocity), gate});
+    TPtcopEventRec& r = Items.emplace_back();
+    r.Clock = clock;
+    r.Value = key;
+    r.UnitNo = unitNo;
+    r.Kind = ekNote;
+    r.Velocity = static_cast<uint8_t>(velocity);
+    r.Gate = gate;
     Events += 3;
   }
   void Add(const TPtcopEventRec& rec) {
