@@ -1,4 +1,5 @@
 // The four exports, the message log and its options, seen from a caller.
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -176,6 +177,19 @@ TEST(Exports, FreshLibraryHasAnEmptyLogAndNoOptions) {
 }
 
 }  // namespace
+
+TEST(Exports, OnlyTheFourFunctionsAreVisible) {
+  void* lib = dlopen(QUAVERT_BIN_DIR "/libquavertc.so", RTLD_NOW | RTLD_NOLOAD);
+  ASSERT_NE(lib, nullptr) << "the tests are linked against the library";
+  for (const char* name : {"QuavertCompile", "QuavertGetErrorMessage", "QuavertGetVersionString",
+                           "QuavertSetErrorMessageOptions"})
+    EXPECT_NE(dlsym(lib, name), nullptr) << name;
+  // The compiler's inner functions stay hidden.
+  for (const char* name : {"_Z10CompileMmlPKcS0_", "_ZN12TMmlCompiler3RunEv",
+                           "_ZN12TMmlCompiler11NoteCommandEh", "_ZN7quavert10MessageLog5ClearEv"})
+    EXPECT_EQ(dlsym(lib, name), nullptr) << name;
+  dlclose(lib);
+}
 
 TEST(Exports, LibraryCopyReadsItsOwnConfiguration) {
   TempDir dir;
