@@ -10,7 +10,11 @@ rm -rf fuzz/corpus/compile fuzz/corpus/voice
 mkdir -p fuzz/corpus/compile fuzz/corpus/voice
 QUAVERT_SAVE_SOURCES="$PWD/fuzz/corpus/compile" ctest --test-dir "$build" -j "$(nproc)" >/dev/null || true
 for f in fuzz/corpus/compile/*; do
-  if [ "$(wc -c <"$f")" -gt 16384 ] || grep -qE '\[ *[0-9]{5,}' "$f"; then rm "$f"; fi
+  if [ "$(wc -c <"$f")" -gt 16384 ] || grep -qE '\[ *[0-9]{5,}' "$f"; then rm "$f"; continue; fi
+  # Folders of this machine become bare names: the fuzz target finds the
+  # fixture voices in the voice folder beside it.
+  sed -i -e 's|/[^ ]*/tests/fixtures/||g' -e 's|/[^ ]*/quavert-test-[A-Za-z0-9]*/||g' "$f"
+  mv "$f" "fuzz/corpus/compile/$(sha1sum <"$f" | cut -c1-16).mml"  # named by content
 done
 cp examples/song.mml fuzz/corpus/compile/example_song.mml
 for f in tests/fixtures/* examples/voices/*; do
