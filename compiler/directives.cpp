@@ -204,18 +204,13 @@ void TMmlCompiler::RunDirective(int id, const std::string& value) {
     case dOverdriveAmp:
       CurrentOverdrive.Amp = ConvertToFloat(value, true, 0.1f, 8.0f);
       break;
-    case dOverdriveAdd: {
+    case dOverdriveAdd:
       if (OverdriveCount >= OverdriveLimit)
         throw EQuavertError(Format(msg::OverdriveLimit, OverdriveLimit));
-      TOverdriveRec& slot = Overdrives[static_cast<size_t>(OverdriveCount++)];
-      slot = TOverdriveRec{};
-      slot.Reserved = 0;
-      slot.Reserved2 = 0.0f;
-      slot.Group = CurrentOverdrive.Group;
-      slot.Cut = CurrentOverdrive.Cut;
-      slot.Amp = CurrentOverdrive.Amp;
+      // The reserved fields of a committed record stay 0.
+      Overdrives[static_cast<size_t>(OverdriveCount++)] =
+          TOverdriveRec{0, CurrentOverdrive.Group, CurrentOverdrive.Cut, CurrentOverdrive.Amp, 0.0f};
       break;
-    }
     case dUnitName:
       SetUnitName(value, static_cast<int32_t>(UnitNames.size()));
       break;
