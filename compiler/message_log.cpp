@@ -96,7 +96,6 @@ std::string MessageLog::Text() {
   return text;
 }
 
-int32_t ErrorMessageOptions() { return gOptions; }
 void SetErrorMessageOptions(int32_t options) { gOptions = options; }
 bool OptionSet(int32_t bit) { return (gOptions & bit) != 0; }
 

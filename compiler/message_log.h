@@ -31,7 +31,6 @@ class MessageLog {
   static std::string Text();
 };
 
-int32_t ErrorMessageOptions();
 void SetErrorMessageOptions(int32_t options);
 bool OptionSet(int32_t bit);
 
