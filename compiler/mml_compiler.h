@@ -10,6 +10,7 @@
 
 #include "scanner.h"
 #include "uPtcop.h"
+#include "wrapping.h"
 
 struct TMasterRec {
   uint16_t Timebase = 480;
@@ -132,7 +133,21 @@ class TMmlCompiler {
     return (Source.Peek(c) && c > ' ') || SkipBlanksSlow();
   }
   bool SkipBlanksSlow();
-  bool ReadNumber(TMmlNumber& number);
+  // A number: an optional "%", an optional sign, decimal digits. The common
+  // case, digits right away, is decided here.
+  bool ReadNumber(TMmlNumber& number) {
+    uint8_t c = 0;
+    if (!SkipBlanks() || !Source.Peek(c) || !IsDigit(c)) return ReadNumberSlow(number);
+    int32_t value = 0;
+    do {
+      Source.Skip();
+      value = wrap::Add(wrap::Mul(value, 10), c - '0');
+    } while (Source.Peek(c) && IsDigit(c));
+    number.Prefix = 0;
+    number.Value = value;
+    return true;
+  }
+  bool ReadNumberSlow(TMmlNumber& number);
   bool ReadExpression(int32_t& result, bool asLength, int32_t defaultLength, int32_t timebase);
   bool ReadLength(int32_t& result, int32_t defaultLength, int32_t timebase);
   bool ReadNumberList();

@@ -50,8 +50,7 @@ bool TMmlCompiler::SkipBlanksSlow() {
   return false;
 }
 
-bool TMmlCompiler::ReadNumber(TMmlNumber& number) {
-  SkipBlanks();
+bool TMmlCompiler::ReadNumberSlow(TMmlNumber& number) {
   uint8_t c = 0;
   uint8_t prefix = 0;
   if (Source.Peek(c) && c == '%') {
