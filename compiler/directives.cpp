@@ -1,10 +1,10 @@
-#include <cstring>
 #include <string>
 
 #include "message_log.h"
 #include "messages.h"
 #include "mml_compiler.h"
 #include "quavert.h"
+#include "text.h"
 #include "uException.h"
 #include "wrapping.h"
 
@@ -31,17 +31,6 @@ constexpr const char* kDirectiveTable[] = {
 
 constexpr int32_t kGroupMax = 6;        // seven unit groups in the project format
 constexpr int32_t kVoiceOptionsMax = 7;  // loop, smooth and beat-fit flags
-
-bool SameNoCase(const std::string& a, const char* b) {
-  const size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (size_t i = 0; i < n; ++i) {
-    char x = a[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (x != b[i]) return false;
-  }
-  return true;
-}
 
 int FindDirective(const std::string& name) {
   for (size_t i = 0; i < std::size(kDirectiveTable); ++i)
@@ -94,10 +83,7 @@ void TMmlCompiler::DirectiveLine() {
     }
     raw += static_cast<char>(c);
   }
-  size_t b = 0, e = raw.size();
-  while (b < e && static_cast<uint8_t>(raw[b]) <= 0x20) ++b;
-  while (e > b && static_cast<uint8_t>(raw[e - 1]) <= 0x20) --e;
-  const std::string value = raw.substr(b, e - b);
+  const std::string value = TrimControls(raw);
 
   if (!value.empty() && !quavert::OptionSet(emoSuppressDirectiveEcho) && MessageLog::Accepts())
     MessageLog::LogEcho(name + "=" + value);

@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "platform.h"
 #include "quavert.h"
+#include "text.h"
 #include "uException.h"
 
 using quavert::Format;
@@ -16,13 +17,6 @@ using quavert::MessageLog;
 using quavert::OptionSet;
 
 namespace {
-
-std::string TrimControls(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && static_cast<uint8_t>(s[b]) <= 32) ++b;
-  while (e > b && static_cast<uint8_t>(s[e - 1]) <= 32) --e;
-  return s.substr(b, e - b);
-}
 
 bool EndsWithSeparator(const std::string& s) {
   return !s.empty() && (s.back() == '/' || s.back() == '\\');

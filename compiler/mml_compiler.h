@@ -138,14 +138,19 @@ class TMmlCompiler {
   bool ReadNumber(TMmlNumber& number) {
     uint8_t c = 0;
     if (!SkipBlanks() || !Source.Peek(c) || !IsDigit(c)) return ReadNumberSlow(number);
+    number.Prefix = 0;
+    number.Value = ReadDigits();
+    return true;
+  }
+  // A run of decimal digits, in 32-bit arithmetic that wraps.
+  int32_t ReadDigits() {
     int32_t value = 0;
-    do {
+    uint8_t c = 0;
+    while (Source.Peek(c) && IsDigit(c)) {
       Source.Skip();
       value = wrap::Add(wrap::Mul(value, 10), c - '0');
-    } while (Source.Peek(c) && IsDigit(c));
-    number.Prefix = 0;
-    number.Value = value;
-    return true;
+    }
+    return value;
   }
   bool ReadNumberSlow(TMmlNumber& number);
   bool ReadExpression(int32_t& result, bool asLength, int32_t defaultLength, int32_t timebase);

@@ -12,11 +12,11 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
   Master.LoopStartMeasure = wrap::Mul(measure, Master.LoopStartMeasure);
   Master.EndMeasure = wrap::Mul(measure, Master.EndMeasure);
 
-  // The output buffer (at most 12 bytes an event, plus the chunks around
+  // The output buffer (at most kMaxEventBytes an event, plus the chunks around
   // them) lends the sort its scratch space: the project fills the same memory
   // afterwards, so sorting touches no memory of its own.
   out.Reserve(std::max(Events.Items.size() * sizeof(TPtcopEventRec),
-                       Events.Count() * 12 + 4096 + Comment.size()));
+                       Events.Count() * kMaxEventBytes + 4096 + Comment.size()));
   Events.SortByClock(out.Data);
   out.Data.clear();
   out.Seek(0);
@@ -36,32 +36,23 @@ void TMmlCompiler::WriteProject(TPtcopStream& out, TPtcopStream& work) {
 
   out.WriteChunkHeader("Event V5", 0);
   out.WriteInt(static_cast<int32_t>(Events.Count()), 4);
-  // Encoded in blocks and appended; a record takes at most 3 * 12 bytes.
+  // Encoded in blocks and appended; a note record stands for three events.
   uint8_t block[16384];
   uint8_t* p = block;
   int32_t previous = 0;
   int32_t unitCount = 0;
   for (const TPtcopEventRec& e : Events.Items) {
-    p += EncodeVarInt(wrap::Sub(e.Clock, previous), p);
-    *p++ = e.UnitNo;
+    const int32_t delta = wrap::Sub(e.Clock, previous);
     if (e.Kind == ekNote) {
-      *p++ = ekKey;
-      p += EncodeVarInt(e.Value, p);
-      *p++ = 0;  // the on and velocity events at the same clock
-      *p++ = e.UnitNo;
-      *p++ = ekOn;
-      p += EncodeVarInt(e.Gate, p);
-      *p++ = 0;
-      *p++ = e.UnitNo;
-      *p++ = ekVelocity;
-      p += EncodeVarInt(e.Velocity, p);
+      p = EncodeEvent(p, delta, e.UnitNo, ekKey, e.Value);
+      p = EncodeEvent(p, 0, e.UnitNo, ekOn, e.Gate);
+      p = EncodeEvent(p, 0, e.UnitNo, ekVelocity, e.Velocity);
     } else {
-      *p++ = e.Kind;
-      p += EncodeVarInt(e.Value, p);
+      p = EncodeEvent(p, delta, e.UnitNo, e.Kind, e.Value);
     }
     previous = e.Clock;
     if (e.UnitNo >= unitCount) unitCount = e.UnitNo + 1;
-    if (p > block + sizeof block - 36) {
+    if (p > block + sizeof block - 3 * kMaxEventBytes) {
       out.Write(block, static_cast<size_t>(p - block));
       p = block;
     }

@@ -62,15 +62,9 @@ bool TMmlCompiler::ReadNumberSlow(TMmlNumber& number) {
     negative = c == '-';
     Source.Skip();
   }
-  int32_t value = 0;
-  bool anyDigit = false;
-  while (Source.Peek(c) && IsDigit(c)) {
-    Source.Skip();
-    value = wrap::Add(wrap::Mul(value, 10), c - '0');
-    anyDigit = true;
-  }
+  if (!Source.Peek(c) || !IsDigit(c)) return false;  // "%" and sign stay taken
+  int32_t value = ReadDigits();
   if (negative) value = wrap::Neg(value);
-  if (!anyDigit) return false;
   number.Prefix = prefix;
   number.Value = value;
   return true;
@@ -124,14 +118,11 @@ bool TMmlCompiler::ReadLength(int32_t& result, int32_t defaultLength, int32_t ti
 bool TMmlCompiler::ReadNumberList() {
   NumberList.Clear();
   int32_t value;
+  uint8_t c = 0;
   while (ReadExpression(value, false, 0, 0)) {
     NumberList.Add(value);
-    uint8_t c = 0;
-    if (!Source.ReadChar(c)) break;
-    if (c != ',') {
-      Source.UnreadChar();
-      break;
-    }
+    if (!Source.Peek(c) || c != ',') break;
+    Source.Skip();
   }
   return NumberList.Count() > 0;
 }

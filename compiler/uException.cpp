@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "message_log.h"
+#include "text.h"
 
 using quavert::Format;
 
@@ -20,17 +21,6 @@ int DigitValue(char c) {
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return 99;
-}
-
-bool EqualsNoCase(const std::string& text, size_t at, const char* word) {
-  size_t i = 0;
-  for (; word[i] != '\0'; ++i) {
-    if (at + i >= text.size()) return false;
-    char c = text[at + i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i]) return false;
-  }
-  return at + i == text.size();
 }
 
 }  // namespace
@@ -83,11 +73,11 @@ bool TryParseFloat(const std::string& text, double& value) {
   size_t i = 0;
   bool negative = false;
   if (i < body.size() && (body[i] == '+' || body[i] == '-')) negative = body[i++] == '-';
-  if (EqualsNoCase(body, i, "inf")) {
+  if (SameNoCase(std::string_view(body).substr(i), "inf")) {
     value = negative ? -HUGE_VAL : HUGE_VAL;
     return true;
   }
-  if (EqualsNoCase(body, i, "nan")) {
+  if (SameNoCase(std::string_view(body).substr(i), "nan")) {
     value = std::nan("");
     return true;
   }

@@ -106,13 +106,16 @@ void TPtcopStream::WriteChunkHeader(const char tag[8], int32_t size) {
   WriteInt(size, 4);
 }
 
+uint8_t* EncodeEvent(uint8_t* out, int32_t deltaClock, uint8_t unitNo, uint8_t kind, int32_t value) {
+  out += EncodeVarInt(deltaClock, out);
+  *out++ = unitNo;
+  *out++ = kind;
+  return out + EncodeVarInt(value, out);
+}
+
 void TPtcopStream::WriteEvent(int32_t deltaClock, uint8_t unitNo, uint8_t kind, int32_t value) {
-  uint8_t buffer[12];
-  size_t n = EncodeVarInt(deltaClock, buffer);
-  buffer[n++] = unitNo;
-  buffer[n++] = kind;
-  n += EncodeVarInt(value, buffer + n);
-  Write(buffer, n);
+  uint8_t buffer[kMaxEventBytes];
+  Write(buffer, static_cast<size_t>(EncodeEvent(buffer, deltaClock, unitNo, kind, value) - buffer));
 }
 
 void TPtcopStream::WriteNameField(const std::string& name) {

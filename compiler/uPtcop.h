@@ -154,6 +154,11 @@ class TPtcopAssignVoiceList {
 // The value is taken as unsigned 32 bits, so it needs one to five bytes.
 size_t EncodeVarInt(int32_t value, uint8_t out[5]);
 
+// One event as the file holds it (clock difference, unit, kind, value) at
+// out, which has room for kMaxEventBytes; returns the byte after it.
+constexpr size_t kMaxEventBytes = 12;
+uint8_t* EncodeEvent(uint8_t* out, int32_t deltaClock, uint8_t unitNo, uint8_t kind, int32_t value);
+
 // A growable byte buffer with a read/write position.
 class TPtcopStream {
  public:

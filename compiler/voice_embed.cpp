@@ -32,10 +32,21 @@ uint16_t UInt16At(const std::string& d, size_t at) {
                                (static_cast<uint8_t>(d[at + 1]) << 8));
 }
 
-// Three zero bytes, then the base key's low byte.
-void WriteKeyField(TPtcopStream& out, int32_t baseKey) {
+// The head of a noise, WAVE or Ogg voice chunk: the key field (three zero
+// bytes, then the base key's low byte) and the flag word.
+void WriteKeyAndOptions(TPtcopStream& out, const TPtcopAssignVoice& voice) {
   out.WriteInt(0, 3);
-  out.WriteInt(baseKey & 0xFF, 1);
+  out.WriteInt(voice.BaseKey & 0xFF, 1);
+  out.WriteInt(voice.Options, 4);
+}
+
+// A pxtone voice chunk: eight zero bytes, the image's size, the image.
+void WritePtvoiceChunk(TPtcopStream& out, const void* image, int32_t size) {
+  out.WriteChunkHeader("matePTV ", size + 12);
+  out.WriteInt(0, 4);
+  out.WriteInt(0, 4);
+  out.WriteInt(size, 4);
+  out.Write(image, static_cast<size_t>(size));
 }
 
 struct OggInfo {
@@ -110,19 +121,14 @@ void WriteFileVoice(TPtcopStream& out, TPtcopStream& work, const TPtcopAssignVoi
   const int32_t fileSize = static_cast<int32_t>(size);
 
   if (d.compare(0, 8, "PTVOICE-") == 0) {
-    out.WriteChunkHeader("matePTV ", fileSize + 12);
-    out.WriteInt(0, 4);
-    out.WriteInt(0, 4);
-    out.WriteInt(fileSize, 4);
-    out.WriteBytes(d);
+    WritePtvoiceChunk(out, d.data(), fileSize);
     return;
   }
   if (d.compare(0, 8, "PTNOISE-") == 0) {
     const int32_t version = Int32At(d, 8);
     if (version > kNoiseFlagVersion) throw EQuavertError(msg::PtnoiseVersion);
     out.WriteChunkHeader("matePTN ", fileSize + 16);
-    WriteKeyField(out, voice.BaseKey);
-    out.WriteInt(voice.Options, 4);
+    WriteKeyAndOptions(out, voice);
     out.WriteFloat(voice.Correct);
     out.WriteInt(version == kNoiseFlagVersion ? 1 : 0, 4);
     out.WriteBytes(d);
@@ -141,8 +147,7 @@ void WriteFileVoice(TPtcopStream& out, TPtcopStream& work, const TPtcopAssignVoi
                     dataSize <= size - 44 && dataSize % frame == 0;
     if (!ok) throw EQuavertError(msg::WaveUnsupported);
     out.WriteChunkHeader("matePCM ", static_cast<int32_t>(dataSize) + 24);
-    WriteKeyField(out, voice.BaseKey);
-    out.WriteInt(voice.Options, 4);
+    WriteKeyAndOptions(out, voice);
     out.WriteInt(channels, 2);
     out.WriteInt(bits, 2);
     out.WriteInt(Int32At(d, 24), 4);
@@ -155,8 +160,7 @@ void WriteFileVoice(TPtcopStream& out, TPtcopStream& work, const TPtcopAssignVoi
   if (!ogg.HasVorbisHeader)
     throw EQuavertError(Format(msg::VoiceUnsupported, voice.FileName.c_str()));
   out.WriteChunkHeader("mateOGGV", fileSize + 28);
-  WriteKeyField(out, voice.BaseKey);
-  out.WriteInt(voice.Options, 4);
+  WriteKeyAndOptions(out, voice);
   out.WriteFloat(voice.Correct);
   out.WriteInt(ogg.Channels, 4);
   out.WriteInt(ogg.SampleRate, 4);
@@ -174,11 +178,7 @@ void TMmlCompiler::WriteVoiceSection(TPtcopStream& out, TPtcopStream& work) {
     const TPtcopAssignVoice* voice = slots[i].get();
     std::string name;
     if (voice == nullptr) {
-      out.WriteChunkHeader("matePTV ", 40);
-      out.WriteInt(0, 4);
-      out.WriteInt(0, 4);
-      out.WriteInt(static_cast<int32_t>(sizeof kDefaultVoice), 4);
-      out.Write(kDefaultVoice, sizeof kDefaultVoice);
+      WritePtvoiceChunk(out, kDefaultVoice, static_cast<int32_t>(sizeof kDefaultVoice));
       name = "----------------";
     } else {
       if (!platform::FileExists(voice->FileName)) continue;
